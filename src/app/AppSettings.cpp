@@ -1,0 +1,7 @@
+#include "AppSettings.h"
+
+TAppSettings& AppSettings()
+{
+    static TAppSettings settings;
+    return settings;
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QString>
+#include <QVariant>
+
+#include <memory>
+#include <optional>
+
+// The stored settings of the program: "SaveToFolder", "DownloadAllSoundFiles",
+// "LatestTrackCount" and "SelectLanguage".
+struct StoredSettings
+{
+    QString SaveToFolder;
+    bool DownloadAllSoundFiles = false;
+    int LatestTrackCount = 5;
+    QString SelectLanguage;
+};
+
+// Where the values live. The real one is QSettings; tests put in one that fails on purpose.
+class ISettingsBackend
+{
+public:
+    virtual ~ISettingsBackend() = default;
+    // The stored text of a value, or nothing when it is absent.
+    virtual std::optional<QString> read(const QString& key) = 0;
+    // Writes one value; false when it could not be written.
+    virtual bool write(const QString& key, const QVariant& value) = 0;
+};
+
+// QSettings in the native format, user scope, organisation "Quillbrook".
+class QSettingsBackend final : public ISettingsBackend
+{
+public:
+    QSettingsBackend();
+    ~QSettingsBackend() override;
+    std::optional<QString> read(const QString& key) override;
+    bool write(const QString& key, const QVariant& value) override;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+// Applies the read rules: a missing or empty folder is dataDir, only an exact 1 turns
+// "DownloadAllSoundFiles" on, a count below 1 or not a whole number is 5, a missing or
+// empty language is "brae_eng.ini".
+StoredSettings ReadSettings(ISettingsBackend& store, const QString& dataDir);
+
+// Writes the values in their fixed order as 1/0 and with a negative count as 0. The first
+// failure ends the save silently; the values after it are not written.
+void WriteSettings(ISettingsBackend& store, const StoredSettings& settings);
+
+// Copies stored settings into the process-wide ones and back.
+void ApplyStoredSettings(const StoredSettings& settings);
+StoredSettings CurrentStoredSettings();

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class ISettingsBackend;
+
+// What start-up needs from the desktop side, which owns the GUI application.
+class IStartupFrontEnd
+{
+public:
+    virtual ~IStartupFrontEnd() = default;
+    // Shows one message box with the text and returns once it is dismissed.
+    virtual void showStartupError(const QString& text) = 0;
+    // Creates the windows and runs the message loop until the main window has closed.
+    virtual int runWindows() = 0;
+};
+
+struct StartupOptions
+{
+    QString executablePath;
+    QString documentsFolder;
+    // Opens the settings store; called once, only when start-up gets that far.
+    std::function<std::unique_ptr<ISettingsBackend>()> openSettings;
+};
+
+// The program's start-up: single instance, folders, settings, language, windows. Returns
+// the process exit code.
+int RunStartup(const StartupOptions& options, IStartupFrontEnd& frontEnd);

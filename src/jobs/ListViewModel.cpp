@@ -1,0 +1,157 @@
+#include "ListViewModel.h"
+
+ListViewModel::ListViewModel(QStringList headers, bool checkable, QObject* parent)
+    : QAbstractTableModel(parent), m_headers(std::move(headers)), m_checkable(checkable)
+{
+}
+
+int ListViewModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(m_items.size());
+}
+
+int ListViewModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(m_headers.size());
+}
+
+QVariant ListViewModel::data(const QModelIndex& index, int role) const
+{
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return {};
+    const ListItem& it = m_items[static_cast<size_t>(index.row())];
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::ToolTipRole:
+        return text(index.row(), index.column());
+    case IdRole:
+        return it.data;
+    case ImageIndexRole:
+        return index.column() == 0 ? QVariant(it.imageIndex) : QVariant();
+    case Qt::CheckStateRole:
+        if (m_checkable && index.column() == 0)
+            return it.checked ? Qt::Checked : Qt::Unchecked;
+        return {};
+    default:
+        return {};
+    }
+}
+
+bool ListViewModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (role != Qt::CheckStateRole || !m_checkable || index.column() != 0 ||
+        !checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return false;
+    const bool checked = value.toInt() == Qt::Checked;
+    if (m_items[static_cast<size_t>(index.row())].checked != checked) {
+        setChecked(index.row(), checked);
+        Q_EMIT checkToggled(index.row(), checked);
+    }
+    return true;
+}
+
+QVariant ListViewModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 &&
+        section < m_headers.size())
+        return m_headers.at(section);
+    return {};
+}
+
+Qt::ItemFlags ListViewModel::flags(const QModelIndex& index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+    if (m_checkable && index.column() == 0)
+        f |= Qt::ItemIsUserCheckable;
+    return f;
+}
+
+void ListViewModel::setHeaders(const QStringList& headers)
+{
+    Q_ASSERT(headers.size() == m_headers.size());
+    m_headers = headers;
+    Q_EMIT headerDataChanged(Qt::Horizontal, 0, static_cast<int>(m_headers.size()) - 1);
+}
+
+QString ListViewModel::header(int column) const
+{
+    return m_headers.value(column);
+}
+
+int ListViewModel::appendItem(const ListItem& item)
+{
+    const int row = rowCount();
+    beginInsertRows({}, row, row);
+    m_items.push_back(item);
+    endInsertRows();
+    return row;
+}
+
+void ListViewModel::removeItem(int row)
+{
+    if (row < 0 || row >= rowCount())
+        return;
+    beginRemoveRows({}, row, row);
+    m_items.erase(m_items.begin() + row);
+    endRemoveRows();
+}
+
+void ListViewModel::clear()
+{
+    if (m_items.empty())
+        return;
+    beginResetModel();
+    m_items.clear();
+    endResetModel();
+}
+
+const ListItem& ListViewModel::item(int row) const
+{
+    return m_items.at(static_cast<size_t>(row));
+}
+
+QString ListViewModel::text(int row, int column) const
+{
+    const ListItem& it = m_items.at(static_cast<size_t>(row));
+    return column == 0 ? it.caption : it.subItems.value(column - 1);
+}
+
+void ListViewModel::setText(int row, int column, const QString& text)
+{
+    if (row < 0 || row >= rowCount() || column < 0 || column >= columnCount())
+        return;
+    ListItem& it = m_items[static_cast<size_t>(row)];
+    if (column == 0) {
+        if (it.caption == text)
+            return;
+        it.caption = text;
+    } else {
+        while (it.subItems.size() < column)
+            it.subItems.append(QString());
+        if (it.subItems[column - 1] == text)
+            return;
+        it.subItems[column - 1] = text;
+    }
+    const QModelIndex cell = index(row, column);
+    Q_EMIT dataChanged(cell, cell, {Qt::DisplayRole, Qt::ToolTipRole});
+}
+
+void ListViewModel::setImageIndex(int row, int imageIndex)
+{
+    if (row < 0 || row >= rowCount() || m_items[static_cast<size_t>(row)].imageIndex == imageIndex)
+        return;
+    m_items[static_cast<size_t>(row)].imageIndex = imageIndex;
+    const QModelIndex cell = index(row, 0);
+    Q_EMIT dataChanged(cell, cell, {ImageIndexRole, Qt::DecorationRole});
+}
+
+void ListViewModel::setChecked(int row, bool checked)
+{
+    if (row < 0 || row >= rowCount() || m_items[static_cast<size_t>(row)].checked == checked)
+        return;
+    m_items[static_cast<size_t>(row)].checked = checked;
+    const QModelIndex cell = index(row, 0);
+    Q_EMIT dataChanged(cell, cell, {Qt::CheckStateRole});
+}

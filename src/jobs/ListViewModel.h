@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QStringList>
+
+#include <vector>
+
+// One row of a report-style list: a caption (first column), sub-items (the other
+// columns), an image index, a check state and a hidden integer (a job id, a track index).
+struct ListItem
+{
+    QString caption;
+    QStringList subItems;
+    int imageIndex = -1;
+    int data = 0;
+    bool checked = false;
+};
+
+// The rows of one of the main window's lists. Lives on the GUI thread; the views show it
+// and core code reads and writes rows through it. Headers are set by whoever applies the
+// language texts.
+class ListViewModel : public QAbstractTableModel
+{
+    Q_OBJECT
+
+public:
+    enum Roles {
+        IdRole = Qt::UserRole,          // the hidden per-row integer
+        ImageIndexRole = Qt::UserRole + 1,
+    };
+
+    explicit ListViewModel(QStringList headers, bool checkable = false, QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+    void setHeaders(const QStringList& headers);
+    QString header(int column) const;
+
+    // Appends a row and returns its 0-based number.
+    int appendItem(const ListItem& item);
+    void removeItem(int row);
+    void clear();
+    const ListItem& item(int row) const;
+
+    // Column texts: column 0 is the caption, column n the sub-item n-1.
+    QString text(int row, int column) const;
+    void setText(int row, int column, const QString& text);
+    void setImageIndex(int row, int imageIndex);
+    void setChecked(int row, bool checked);
+
+Q_SIGNALS:
+    // The user toggled a row's check box (not emitted for setChecked).
+    void checkToggled(int row, bool checked);
+
+private:
+    QStringList m_headers;
+    bool m_checkable;
+    std::vector<ListItem> m_items;
+};

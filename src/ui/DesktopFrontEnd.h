@@ -1,0 +1,26 @@
+#pragma once
+
+#include "app/Startup.h"
+
+#include <memory>
+
+class QApplication;
+
+// The desktop side of start-up: owns the GUI application, shows the start-up error and
+// creates and runs the windows.
+class DesktopFrontEnd final : public IStartupFrontEnd
+{
+public:
+    DesktopFrontEnd(int& argc, char** argv);
+    ~DesktopFrontEnd() override;
+
+    void showStartupError(const QString& text) override;
+    int runWindows() override;
+
+private:
+    QApplication& app();
+
+    int& m_argc;
+    char** m_argv;
+    std::unique_ptr<QApplication> m_app;
+};

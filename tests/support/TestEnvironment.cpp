@@ -1,0 +1,46 @@
+#include "TestEnvironment.h"
+
+#include <QDir>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <cstdlib>
+
+namespace qbtest {
+
+namespace {
+QTemporaryDir& homeDir()
+{
+    static QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/qbtest-home-XXXXXX"));
+    return dir;
+}
+} // namespace
+
+void isolateUserFolders()
+{
+    const QString home = homeDir().path();
+    const QByteArray h = QFile::encodeName(home);
+    QDir(home).mkpath(QStringLiteral("runtime"));
+    QFile::setPermissions(home + QStringLiteral("/runtime"),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    setenv("HOME", h.constData(), 1);
+    setenv("XDG_CONFIG_HOME", (h + "/.config").constData(), 1);
+    setenv("XDG_DATA_HOME", (h + "/.local/share").constData(), 1);
+    setenv("XDG_CACHE_HOME", (h + "/.cache").constData(), 1);
+    setenv("XDG_RUNTIME_DIR", (h + "/runtime").constData(), 1);
+    setenv("XDG_DOCUMENTS_DIR", (h + "/Documents").constData(), 1);
+    unsetenv("QUILLBROOK_SERVICES");
+    QStandardPaths::setTestModeEnabled(true);
+}
+
+QString testHome()
+{
+    return homeDir().path();
+}
+
+QString sourceLanguageDir()
+{
+    return QStringLiteral(QB_SOURCE_DIR "/language");
+}
+
+} // namespace qbtest
