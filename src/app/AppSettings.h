@@ -36,7 +36,10 @@ public:
     void SetAppFormatSettings(const TFormatSettings& f) { m_format = f; }
 
     // Full path of the selected language file.
-    QString LanguageFilePath() const { return AppDir() + QStringLiteral("language/") + SelectLanguage(); }
+    QString LanguageFilePath() const
+    {
+        return AppDir() + QStringLiteral("language/") + SelectLanguage();
+    }
 
 private:
     QString get(const QString& field) const

@@ -50,6 +50,11 @@ bool QSettingsBackend::write(const QString& key, const QVariant& value)
     return d->settings.status() == QSettings::NoError;
 }
 
+QString QSettingsBackend::fileName() const
+{
+    return d->settings.fileName();
+}
+
 StoredSettings ReadSettings(ISettingsBackend& store, const QString& dataDir)
 {
     StoredSettings s;

@@ -35,6 +35,8 @@ public:
     ~QSettingsBackend() override;
     std::optional<QString> read(const QString& key) override;
     bool write(const QString& key, const QVariant& value) override;
+    // Where the values are kept.
+    QString fileName() const;
 
 private:
     struct Impl;

@@ -9,7 +9,9 @@ int main(int argc, char** argv)
     StartupOptions options;
     options.executablePath = ExecutablePath(argv[0]);
     options.documentsFolder = DocumentsFolder();
-    options.openSettings = [] { return std::make_unique<QSettingsBackend>(); };
+    options.openSettings = [] {
+        return std::make_unique<QSettingsBackend>();
+    };
     DesktopFrontEnd frontEnd(argc, argv);
     return RunStartup(options, frontEnd);
 }

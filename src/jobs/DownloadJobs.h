@@ -8,7 +8,8 @@
 #include <mutex>
 
 // Job status values; each is also the index of the row's status icon.
-enum TJobStatus : int {
+enum TJobStatus : int
+{
     JOB_STOPPED = 0,
     JOB_DOWNLOADING = 1,
     JOB_FINISHED = 2,
@@ -16,7 +17,8 @@ enum TJobStatus : int {
 };
 
 // Conversion status values of a job.
-enum TConvertStatus : int {
+enum TConvertStatus : int
+{
     CONVERT_NONE = -1,
     CONVERT_RUNNING = 1,
     CONVERT_DONE = 2,

@@ -24,8 +24,9 @@ class ListViewModel : public QAbstractTableModel
     Q_OBJECT
 
 public:
-    enum Roles {
-        IdRole = Qt::UserRole,          // the hidden per-row integer
+    enum Roles
+    {
+        IdRole = Qt::UserRole, // the hidden per-row integer
         ImageIndexRole = Qt::UserRole + 1,
     };
 

@@ -34,8 +34,7 @@ public:
     }
 
     // Runs f(client) under the slot mutex when the worker has a client; false otherwise.
-    template <class F>
-    bool WithClient(F&& f)
+    template <class F> bool WithClient(F&& f)
     {
         std::lock_guard lock(m_mutex);
         if (!m_client)
@@ -45,8 +44,7 @@ public:
     }
 
     // Runs f(worker) under the slot mutex when the slot has a worker; false otherwise.
-    template <class F>
-    bool WithWorker(F&& f)
+    template <class F> bool WithWorker(F&& f)
     {
         std::lock_guard lock(m_mutex);
         if (!m_worker)

@@ -23,7 +23,9 @@ std::array<std::function<void()>, 4>& targets()
 std::vector<LangKey> makeKeys()
 {
     const QString web = Hosts().SoundCloudWeb;
-    const auto s = [](const char* text) { return QString::fromUtf8(text); };
+    const auto s = [](const char* text) {
+        return QString::fromUtf8(text);
+    };
     return {
         {"String_2", s("Cancel")},
         {"String_3", s("Close")},

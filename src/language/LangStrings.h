@@ -29,7 +29,8 @@ bool LoadLanguageFile(const QString& path);
 QString LanguageDisplayName(const QString& path);
 
 // Window numbers of ApplyLanguage.
-enum LanguageWindow : int {
+enum LanguageWindow : int
+{
     LANG_MAIN_WINDOW = 0,
     LANG_ADD_WINDOW = 1,
     LANG_SETTINGS_WINDOW = 2,

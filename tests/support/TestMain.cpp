@@ -1,8 +1,8 @@
 // Runs the registered test classes of one test executable.
 //   test_x [--label L] [--class C] [QtTest options...]
 // Without --label every class except the "stress" ones runs.
-#include "TestRegistry.h"
 #include "TestEnvironment.h"
+#include "TestRegistry.h"
 
 #include <QCoreApplication>
 #include <QTest>

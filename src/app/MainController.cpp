@@ -1,0 +1,84 @@
+#include "MainController.h"
+
+#include "ServiceHosts.h"
+#include "UserPrompts.h"
+#include "WindowMessages.h"
+#include "jobs/ListViewModel.h"
+#include "language/LangStrings.h"
+
+#include <QItemSelectionModel>
+
+namespace {
+
+QStringList texts(std::initializer_list<const char*> keys)
+{
+    QStringList out;
+    for (const char* key : keys)
+        out.append(Lang(key));
+    return out;
+}
+
+QStringList defaults(std::initializer_list<const char*> english)
+{
+    QStringList out;
+    for (const char* text : english)
+        out.append(QString::fromUtf8(text));
+    return out;
+}
+
+} // namespace
+
+MainController::MainController(IDesktop& desktop, QObject* parent)
+    : QObject(parent), m_desktop(desktop), m_messages(std::make_unique<TMessageQueue>()),
+      m_downloadList(std::make_unique<ListViewModel>(defaults({"File", "Size", "Status", "URL"}))),
+      m_peopleList(std::make_unique<ListViewModel>(
+          defaults({"Auto Check", "Name", "Tracks", "Downloads", "Last check time"}), true)),
+      m_tracksList(std::make_unique<ListViewModel>(
+          defaults({"ID", "Title", "Duration", "Size", "Created at", "Downloaded at"}))),
+      m_downloadSelection(std::make_unique<QItemSelectionModel>(m_downloadList.get())),
+      m_peopleSelection(std::make_unique<QItemSelectionModel>(m_peopleList.get())),
+      m_tracksSelection(std::make_unique<QItemSelectionModel>(m_tracksList.get()))
+{
+}
+
+MainController::~MainController() = default;
+
+void MainController::FormShow()
+{
+    m_downloads.MaxDownloads.store(10);
+}
+
+void MainController::ApplyListHeaders()
+{
+    m_downloadList->setHeaders(texts({"String1_9", "String1_10", "String1_11", "String1_12"}));
+    m_peopleList->setHeaders(
+        texts({"String1_31", "String1_32", "String1_33", "String1_34", "String1_35"}));
+    m_tracksList->setHeaders(texts(
+        {"String1_36", "String1_37", "String1_38", "String1_39", "String1_40", "String1_41"}));
+}
+
+void MainController::OpenOnlineHelp()
+{
+    m_desktop.openUrl(Hosts().makerPage(QStringLiteral("/support.htm")));
+}
+
+void MainController::OpenMoreTools()
+{
+    m_desktop.openUrl(Hosts().makerPage(QStringLiteral("/inkwell-recorder.htm")));
+}
+
+void MainController::OpenExplore()
+{
+    m_desktop.openUrl(QStringLiteral("https://") + Hosts().SoundCloudWeb +
+                      QStringLiteral("/explore"));
+}
+
+void MainController::OpenFollowHelp()
+{
+    m_desktop.openUrl(Hosts().makerPage(QStringLiteral("/how-to-follow-soundcloud-user.htm")));
+}
+
+QString MainController::MoreToolsCaption()
+{
+    return QStringLiteral("Inkwell Recorder");
+}

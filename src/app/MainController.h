@@ -1,0 +1,61 @@
+#pragma once
+
+#include "jobs/DownloadState.h"
+
+#include <QObject>
+
+#include <memory>
+
+class IDesktop;
+class ListViewModel;
+class QItemSelectionModel;
+class TMessageQueue;
+
+// The core half of the main window: lives on the GUI thread, receives the program's
+// messages, owns the list models with their selection models and runs the commands the
+// window forwards to it. Knows nothing of widgets: it reaches the user through IPrompts
+// and IDesktop.
+class MainController : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit MainController(IDesktop& desktop, QObject* parent = nullptr);
+    ~MainController() override;
+
+    TDownloadState& Downloads() { return m_downloads; }
+    TMessageQueue& Messages() { return *m_messages; }
+
+    ListViewModel& DownloadList() { return *m_downloadList; }
+    ListViewModel& PeopleList() { return *m_peopleList; }
+    ListViewModel& TracksList() { return *m_tracksList; }
+    QItemSelectionModel& DownloadSelection() { return *m_downloadSelection; }
+    QItemSelectionModel& PeopleSelection() { return *m_peopleSelection; }
+    QItemSelectionModel& TracksSelection() { return *m_tracksSelection; }
+
+    // The steps of the window's first showing that belong to the core.
+    void FormShow();
+
+    // Column headers of the three lists from the current language texts.
+    void ApplyListHeaders();
+
+    // Pages opened in the browser.
+    void OpenOnlineHelp();
+    void OpenMoreTools();
+    void OpenExplore();
+    void OpenFollowHelp();
+
+    // The other product of ours offered under Tool, More Tools.
+    static QString MoreToolsCaption();
+
+private:
+    IDesktop& m_desktop;
+    TDownloadState m_downloads;
+    std::unique_ptr<TMessageQueue> m_messages;
+    std::unique_ptr<ListViewModel> m_downloadList;
+    std::unique_ptr<ListViewModel> m_peopleList;
+    std::unique_ptr<ListViewModel> m_tracksList;
+    std::unique_ptr<QItemSelectionModel> m_downloadSelection;
+    std::unique_ptr<QItemSelectionModel> m_peopleSelection;
+    std::unique_ptr<QItemSelectionModel> m_tracksSelection;
+};

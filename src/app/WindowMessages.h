@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QObject>
+
+#include <deque>
+#include <functional>
+#include <future>
+#include <mutex>
+#include <thread>
+#include <unordered_map>
+
+// The program's own window messages, at fixed offsets from WM_USER.
+enum TWindowMessage : int
+{
+    WM_USER = 0x400,
+    WM_START_JOBS = WM_USER + 1,
+    WM_STOP_JOB = WM_USER + 2,
+    WM_RESUME_JOB = WM_USER + 3,
+    WM_CHECK_VERSION = WM_USER + 5,
+    WM_NEW_VERSION = WM_USER + 6,
+    WM_LATEST_VERSION = WM_USER + 7,
+    WM_START_CONVERT = WM_USER + 8,
+    WM_CHECK_FOLLOWED = WM_USER + 10,
+};
+
+// Messages for the GUI thread. Any thread may post (queue and return) or send (queue and
+// wait until the handler has run); the GUI thread runs the handlers in arrival order. The
+// data travels through a queue of ours under a std::mutex; Qt's event posting only wakes the
+// GUI thread, so every hand-off is visible to ThreadSanitizer.
+class TMessageQueue : public QObject
+{
+    Q_OBJECT
+
+public:
+    using Handler = std::function<void(int wParam)>;
+
+    // Create on the GUI thread.
+    explicit TMessageQueue(QObject* parent = nullptr);
+    ~TMessageQueue() override;
+
+    // GUI thread only. A message without a handler is dropped when it arrives.
+    void SetHandler(int message, Handler handler);
+
+    void Post(int message, int wParam = 0);
+    // Runs the handler at once when called on the GUI thread; otherwise waits for it.
+    void Send(int message, int wParam = 0);
+
+    // Runs everything queued so far (GUI thread); tests use it instead of an event loop.
+    void Drain();
+
+protected:
+    bool event(QEvent* e) override;
+
+private:
+    struct Pending
+    {
+        int message;
+        int wParam;
+        std::promise<void>* done; // set for a send from another thread
+    };
+
+    void enqueue(Pending pending);
+    void dispatch(int message, int wParam);
+
+    const std::thread::id m_guiThread;
+    std::unordered_map<int, Handler> m_handlers; // GUI thread only
+
+    std::mutex m_mutex;
+    std::deque<Pending> m_queue;
+    bool m_wakePending = false;
+};

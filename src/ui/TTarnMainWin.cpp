@@ -1,0 +1,453 @@
+#include "TTarnMainWin.h"
+
+#include "StatusIconDelegate.h"
+#include "app/AppSettings.h"
+#include "app/MainController.h"
+#include "jobs/ListViewModel.h"
+#include "language/LangStrings.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QSplitter>
+#include <QTableView>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+const QString kCaption = QStringLiteral("Quillbrook");
+
+QAction* namedAction(QObject* parent, const char* name, const QString& text)
+{
+    auto* action = new QAction(text, parent);
+    action->setObjectName(QString::fromLatin1(name));
+    return action;
+}
+
+// A report-style list: whole rows, several at once, read only, no row numbers, headers that
+// do not sort, and a selection that stays visible when the list loses focus.
+QTableView* reportView(QWidget* parent, const char* name, ListViewModel& model,
+                       QItemSelectionModel& selection)
+{
+    auto* view = new QTableView(parent);
+    view->setObjectName(QString::fromLatin1(name));
+    view->setModel(&model);
+    view->setSelectionModel(&selection);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setShowGrid(false);
+    view->setWordWrap(false);
+    view->setCornerButtonEnabled(false);
+    view->verticalHeader()->hide();
+    view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 8);
+    view->horizontalHeader()->setSectionsClickable(false);
+    view->horizontalHeader()->setHighlightSections(false);
+    view->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    view->horizontalHeader()->setStretchLastSection(true);
+    QPalette palette = view->palette();
+    for (auto role : {QPalette::Highlight, QPalette::HighlightedText})
+        palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
+    view->setPalette(palette);
+    return view;
+}
+
+void setWidths(QTableView* view, std::initializer_list<int> widths)
+{
+    int column = 0;
+    for (int w : widths) {
+        if (w > 0)
+            view->setColumnWidth(column, w);
+        ++column;
+    }
+}
+
+} // namespace
+
+// The icons are compiled into this static library; make sure its resources are registered.
+static void initUiResources()
+{
+    Q_INIT_RESOURCE(resources);
+}
+
+TTarnMainWin::TTarnMainWin(MainController& controller, QWidget* parent)
+    : QMainWindow(parent), m_controller(controller)
+{
+    initUiResources();
+    setObjectName(QStringLiteral("TTarnMainWin"));
+    setWindowTitle(kCaption);
+    createMenu();
+    createToolBar();
+    auto* splitter = new QSplitter(Qt::Horizontal, this);
+    splitter->setObjectName(QStringLiteral("Splitter1"));
+    splitter->setChildrenCollapsible(false);
+    Splitter1 = splitter;
+    createDownloadPanel();
+    createFollowPanel();
+    Splitter1->addWidget(DownloadListPanel);
+    Splitter1->addWidget(FollowuserPanel);
+    Splitter1->setStretchFactor(0, 1);
+    Splitter1->setStretchFactor(1, 0);
+    setCentralWidget(Splitter1);
+    m_languageTarget =
+        std::make_unique<LanguageTarget>(LANG_MAIN_WINDOW, [this] { ApplyLanguageTexts(); });
+    FormCreate();
+}
+
+TTarnMainWin::~TTarnMainWin() = default;
+
+void TTarnMainWin::FormCreate()
+{
+    // Design size, centred, but the window opens maximised.
+    resize(972, 486);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+    setWindowState(windowState() | Qt::WindowMaximized);
+    const QIcon appIcon(QStringLiteral(":/icons/quillbrook.svg"));
+    QApplication::setWindowIcon(appIcon);
+    setWindowIcon(appIcon);
+}
+
+void TTarnMainWin::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (!m_shown) {
+        m_shown = true;
+        FormShow();
+    }
+}
+
+void TTarnMainWin::FormShow()
+{
+    ADPanel->hide();
+    if (AppSettings().LanguageLoaded())
+        ApplyLanguage(LANG_MAIN_WINDOW);
+    m_controller.FormShow();
+    ButtAbout->setVisible(true);
+    ButtHelp->setVisible(true);
+    // The followed-users panel starts 500 wide; the download list takes the rest.
+    const int total = Splitter1->width() - Splitter1->handleWidth();
+    Splitter1->setSizes({std::max(total - 500, total / 3), std::min(500, total * 2 / 3)});
+    DownloadList->setItemDelegate(
+        new StatusIconDelegate({QIcon(QStringLiteral(":/icons/status-0-stopped.svg")),
+                                QIcon(QStringLiteral(":/icons/status-1-downloading.svg")),
+                                QIcon(QStringLiteral(":/icons/status-2-finished.svg")),
+                                QIcon(QStringLiteral(":/icons/status-3-queued.svg"))},
+                               DownloadList));
+}
+
+void TTarnMainWin::createMenu()
+{
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("MainMenu1"));
+
+    PMenuBrae_File = bar->addMenu(QStringLiteral("File"));
+    PMenuBrae_File->setObjectName(QStringLiteral("PMenuBrae_File"));
+    PMenuBraeAdd = namedAction(this, "PMenuBraeAdd", QStringLiteral("Add link to download"));
+    PMenuBraeDelete = namedAction(this, "PMenuBraeDelete", QStringLiteral("Delete the downloads"));
+    PMenuBraeDownload = namedAction(this, "PMenuBraeDownload", QStringLiteral("Resume Download"));
+    PMenuBraeStop = namedAction(this, "PMenuBraeStop", QStringLiteral("Stop"));
+    PMenuBraeExit = namedAction(this, "PMenuBraeExit", QStringLiteral("Exit"));
+    PMenuBrae_File->addAction(PMenuBraeAdd);
+    PMenuBrae_File->addAction(PMenuBraeDelete);
+    PMenuBrae_File->addSeparator();
+    PMenuBrae_File->addAction(PMenuBraeDownload);
+    PMenuBrae_File->addAction(PMenuBraeStop);
+    PMenuBrae_File->addSeparator();
+    PMenuBrae_File->addAction(PMenuBraeExit);
+
+    PMenuBrae_View = bar->addMenu(QStringLiteral("View"));
+    PMenuBrae_View->setObjectName(QStringLiteral("PMenuBrae_View"));
+    PMenuBrae_Toolbar = namedAction(this, "PMenuBrae_Toolbar", QStringLiteral("Show Toolbar"));
+    PMenuBrae_Toolbar->setCheckable(true);
+    PMenuBrae_Toolbar->setChecked(true);
+    PMenuBrae_ShowGirdLine =
+        namedAction(this, "PMenuBrae_ShowGirdLine", QStringLiteral("Show Gird Line"));
+    PMenuBrae_ShowGirdLine->setCheckable(true);
+    PMenuBrae_View->addAction(PMenuBrae_Toolbar);
+    PMenuBrae_View->addAction(PMenuBrae_ShowGirdLine);
+
+    PMenuBrae_Tool = bar->addMenu(QStringLiteral("Tool"));
+    PMenuBrae_Tool->setObjectName(QStringLiteral("PMenuBrae_Tool"));
+    PMenuBraeAlwaysOnTop =
+        namedAction(this, "PMenuBraeAlwaysOnTop", QStringLiteral("Always On Top"));
+    PMenuBraeAlwaysOnTop->setCheckable(true);
+    PMenuBraeSettings = namedAction(this, "PMenuBraeSettings", QStringLiteral("Settings"));
+    PMenuBrae_Tool->addAction(PMenuBraeAlwaysOnTop);
+    PMenuBrae_Tool->addAction(PMenuBraeSettings);
+    PMenuBrae_Tool->addSeparator();
+    PMenuBrae_MoreTools = PMenuBrae_Tool->addMenu(QStringLiteral("More Tools"));
+    PMenuBrae_MoreTools->setObjectName(QStringLiteral("PMenuBrae_MoreTools"));
+    PMenuMoreToolsProduct =
+        namedAction(this, "PMenuMoreToolsProduct", MainController::MoreToolsCaption());
+    PMenuBrae_MoreTools->addAction(PMenuMoreToolsProduct);
+
+    PMenuBrae_Help = bar->addMenu(QStringLiteral("Help"));
+    PMenuBrae_Help->setObjectName(QStringLiteral("PMenuBrae_Help"));
+    PMenuBraeOnlineHelp = namedAction(this, "PMenuBraeOnlineHelp", QStringLiteral("Online Help"));
+    PMenyBraeChecktheupdate =
+        namedAction(this, "PMenyBraeChecktheupdate", QStringLiteral("Check for updates"));
+    PMenuBraeAbout = namedAction(this, "PMenuBraeAbout", QStringLiteral("About"));
+    PMenuBrae_Help->addAction(PMenuBraeOnlineHelp);
+    PMenuBrae_Help->addAction(PMenyBraeChecktheupdate);
+    PMenuBrae_Help->addAction(PMenuBraeAbout);
+
+    // Commands that are not part of this build yet stay visibly disabled.
+    for (QAction* a : {PMenuBraeAdd, PMenuBraeDelete, PMenuBraeDownload, PMenuBraeStop,
+                       PMenuBraeSettings, PMenyBraeChecktheupdate, PMenuBraeAbout})
+        a->setEnabled(false);
+
+    connect(PMenuBraeExit, &QAction::triggered, this, &QWidget::close);
+    connect(PMenuBrae_Toolbar, &QAction::triggered, this, &TTarnMainWin::PMenuBrae_ToolbarClick);
+    connect(PMenuBrae_ShowGirdLine, &QAction::triggered, this,
+            &TTarnMainWin::PMenuBrae_ShowGirdLineClick);
+    connect(PMenuBraeAlwaysOnTop, &QAction::triggered, this, &TTarnMainWin::PMenuAlwaysonTopClick);
+    connect(PMenuBraeOnlineHelp, &QAction::triggered, this,
+            &TTarnMainWin::PMenuBraeOnlineHelpClick);
+    connect(PMenuMoreToolsProduct, &QAction::triggered, this, &TTarnMainWin::PMenuMoreToolsClick);
+}
+
+void TTarnMainWin::createToolBar()
+{
+    TBarMain = new QToolBar(this);
+    TBarMain->setObjectName(QStringLiteral("TBarMain"));
+    TBarMain->setMovable(false);
+    TBarMain->setFloatable(false);
+    TBarMain->toggleViewAction()->setVisible(false);
+    setContextMenuPolicy(Qt::NoContextMenu);
+    TBarMain->setIconSize(QSize(48, 48));
+    TBarMain->setStyleSheet(
+        QStringLiteral("QToolBar { background: transparent; border-top: 1px solid palette(mid);"
+                       " border-bottom: 1px solid palette(mid); spacing: 2px; padding: 2px; }"));
+    addToolBar(Qt::TopToolBarArea, TBarMain);
+
+    const auto button = [this](const char* name, const char* icon, const QString& hint) {
+        QAction* a = namedAction(this, name, QString());
+        a->setIcon(QIcon(QStringLiteral(":/icons/tb-%1.svg").arg(QLatin1String(icon))));
+        a->setToolTip(hint);
+        TBarMain->addAction(a);
+        if (QWidget* w = TBarMain->widgetForAction(a))
+            w->setFixedSize(55, 55);
+        return a;
+    };
+    TButAdd = button("TButAdd", "add", QStringLiteral("Add link to download"));
+    ButtDelete = button("ButtDelete", "delete", QStringLiteral("Delete the downloads"));
+    ButtDownload = button("ButtDownload", "download", QStringLiteral("Resume Download"));
+    ButtStop = button("ButtStop", "stop", QStringLiteral("Stop"));
+    TButSettings = button("TButSettings", "settings", QStringLiteral("Settings"));
+    ButtHelp = button("ButtHelp", "help", QStringLiteral("Online Help"));
+    ButtAbout = button("ButtAbout", "about", QStringLiteral("About"));
+    TButExit = button("TButExit", "exit", QStringLiteral("Exit"));
+    ButtHelp->setVisible(false);
+    ButtAbout->setVisible(false);
+
+    for (QAction* a : {TButAdd, ButtDelete, ButtDownload, ButtStop, TButSettings, ButtAbout})
+        a->setEnabled(false);
+    connect(ButtHelp, &QAction::triggered, this, &TTarnMainWin::PMenuBraeOnlineHelpClick);
+    connect(TButExit, &QAction::triggered, this, &QWidget::close);
+}
+
+void TTarnMainWin::createDownloadPanel()
+{
+    DownloadListPanel = new QWidget(Splitter1);
+    DownloadListPanel->setObjectName(QStringLiteral("DownloadListPanel"));
+    auto* layout = new QVBoxLayout(DownloadListPanel);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    ADPanel = new QFrame(DownloadListPanel);
+    ADPanel->setObjectName(QStringLiteral("ADPanel"));
+    ADPanel->setFixedHeight(100);
+    layout->addWidget(ADPanel);
+
+    DownloadList = reportView(DownloadListPanel, "DownloadList", m_controller.DownloadList(),
+                              m_controller.DownloadSelection());
+    setWidths(DownloadList, {100, 80, 220});
+    layout->addWidget(DownloadList, 1);
+
+    PopupMenu1 = new QMenu(DownloadList);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    PMenuCopylinks = namedAction(PopupMenu1, "PMenuCopylinks", QStringLiteral("Copy links"));
+    PMenuOpencontainedfolder = namedAction(PopupMenu1, "PMenuOpencontainedfolder",
+                                           QStringLiteral("Open Containing Folder"));
+    PopupMenu1->addAction(PMenuCopylinks);
+    PopupMenu1->addAction(PMenuOpencontainedfolder);
+    PMenuCopylinks->setEnabled(false);
+    PMenuOpencontainedfolder->setEnabled(false);
+    DownloadList->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(DownloadList, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        PopupMenu1->popup(DownloadList->viewport()->mapToGlobal(pos));
+    });
+}
+
+void TTarnMainWin::createFollowPanel()
+{
+    FollowuserPanel = new QWidget(Splitter1);
+    FollowuserPanel->setObjectName(QStringLiteral("FollowuserPanel"));
+    FollowuserPanel->resize(500, FollowuserPanel->height());
+    FollowuserPanel->setMinimumWidth(300);
+    auto* layout = new QVBoxLayout(FollowuserPanel);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->setSpacing(4);
+
+    auto* toolRow = new QHBoxLayout;
+    toolRow->setSpacing(4);
+    FollowUserLabel = new QLabel(QStringLiteral("User"), FollowuserPanel);
+    FollowUserLabel->setObjectName(QStringLiteral("FollowUserLabel"));
+    PeopleName = new QLineEdit(FollowuserPanel);
+    PeopleName->setObjectName(QStringLiteral("PeopleName"));
+    const auto button = [this](const char* name, const QString& text) {
+        auto* b = new QPushButton(text, FollowuserPanel);
+        b->setObjectName(QString::fromLatin1(name));
+        return b;
+    };
+    ButtAddPeople = button("ButtAddPeople", QStringLiteral("Add"));
+    ButtExplore = button("ButtExplore", QStringLiteral("Explore"));
+    ButtOnlineHelp = new QToolButton(FollowuserPanel);
+    ButtOnlineHelp->setObjectName(QStringLiteral("ButtOnlineHelp"));
+    ButtOnlineHelp->setText(QStringLiteral("?"));
+    ButtOnlineHelp->setToolTip(QStringLiteral("How to follow soundcloud user"));
+    ButtDeletePeople = button("ButtDeletePeople", QStringLiteral("delete"));
+    ButtCheck = button("ButtCheck", QStringLiteral("Check"));
+    toolRow->addWidget(FollowUserLabel);
+    toolRow->addWidget(PeopleName, 1);
+    toolRow->addWidget(ButtAddPeople);
+    toolRow->addWidget(ButtExplore);
+    toolRow->addWidget(ButtOnlineHelp);
+    toolRow->addWidget(ButtDeletePeople);
+    toolRow->addWidget(ButtCheck);
+    layout->addLayout(toolRow);
+
+    FollowSplitter = new QSplitter(Qt::Vertical, FollowuserPanel);
+    FollowSplitter->setObjectName(QStringLiteral("FollowSplitter"));
+    FollowSplitter->setChildrenCollapsible(false);
+    PeopleList = reportView(FollowSplitter, "PeopleList", m_controller.PeopleList(),
+                            m_controller.PeopleSelection());
+    setWidths(PeopleList, {70, 120, 60, 70, 120});
+    TracksList = reportView(FollowSplitter, "TracksList", m_controller.TracksList(),
+                            m_controller.TracksSelection());
+    setWidths(TracksList, {0, 0, 80, 80, 130, 120});
+    FollowSplitter->addWidget(PeopleList);
+    FollowSplitter->addWidget(TracksList);
+    layout->addWidget(FollowSplitter, 1);
+
+    ButtDownloadTrack = button("ButtDownloadTrack", QStringLiteral("Download"));
+    layout->addWidget(ButtDownloadTrack, 0, Qt::AlignLeft);
+
+    // Following users arrives with the followed-user store; until then these stay disabled.
+    for (QWidget* w : std::initializer_list<QWidget*>{PeopleName, ButtAddPeople, ButtDeletePeople,
+                                                      ButtCheck, ButtDownloadTrack})
+        w->setEnabled(false);
+    connect(ButtExplore, &QPushButton::clicked, this, &TTarnMainWin::ButtExploreClick);
+    connect(ButtOnlineHelp, &QToolButton::clicked, this, &TTarnMainWin::ButtOnlineHelpClick);
+}
+
+void TTarnMainWin::ApplyLanguageTexts()
+{
+    const auto set = [](QAction* a, const char* key) {
+        a->setText(Lang(key));
+    };
+    PMenuBrae_File->setTitle(Lang("String1_48"));
+    set(PMenuBraeAdd, "String1_43");
+    set(PMenuBraeDelete, "String1_44");
+    set(PMenuBraeDownload, "String1_45");
+    set(PMenuBraeStop, "String1_46");
+    set(PMenuBraeExit, "String1_49");
+    PMenuBrae_View->setTitle(Lang("String1_54"));
+    set(PMenuBrae_Toolbar, "String1_55");
+    set(PMenuBrae_ShowGirdLine, "String1_56");
+    PMenuBrae_Tool->setTitle(Lang("String1_50"));
+    set(PMenuBraeAlwaysOnTop, "String1_1");
+    set(PMenuBraeSettings, "String1_2");
+    PMenuBrae_MoreTools->setTitle(Lang("String1_47"));
+    PMenuBrae_Help->setTitle(Lang("String1_51"));
+    set(PMenuBraeOnlineHelp, "String1_3");
+    set(PMenyBraeChecktheupdate, "String1_4");
+    set(PMenuBraeAbout, "String1_7");
+
+    const auto hint = [](QAction* a, const char* key) {
+        a->setToolTip(Lang(key));
+    };
+    hint(TButAdd, "String1_43");
+    hint(ButtDelete, "String1_44");
+    hint(ButtDownload, "String1_45");
+    hint(ButtStop, "String1_46");
+    hint(TButSettings, "String1_2");
+    hint(ButtHelp, "String1_3");
+    hint(ButtAbout, "String1_7");
+    hint(TButExit, "String1_49");
+
+    set(PMenuCopylinks, "String1_23");
+    set(PMenuOpencontainedfolder, "String1_24");
+
+    FollowUserLabel->setText(Lang("String1_25"));
+    ButtAddPeople->setText(Lang("String1_26"));
+    ButtExplore->setText(Lang("String1_27"));
+    ButtOnlineHelp->setToolTip(Lang("String1_28"));
+    ButtDeletePeople->setText(Lang("String1_29"));
+    ButtCheck->setText(Lang("String1_30"));
+    ButtDownloadTrack->setText(Lang("String1_42"));
+
+    m_controller.ApplyListHeaders();
+}
+
+void TTarnMainWin::PMenuAlwaysonTopClick()
+{
+    m_alwaysOnTop = !m_alwaysOnTop;
+    PMenuBraeAlwaysOnTop->setChecked(m_alwaysOnTop);
+    // Changing the flag re-creates the native window: keep its place, size and state.
+    const Qt::WindowStates state = windowState();
+    const QRect geometry = normalGeometry();
+    const bool visible = isVisible();
+    setWindowFlag(Qt::WindowStaysOnTopHint, m_alwaysOnTop);
+    setGeometry(geometry);
+    setWindowState(state);
+    if (visible)
+        show();
+    setWindowTitle(m_alwaysOnTop ? QStringLiteral("Quillbrook - Top") : kCaption);
+}
+
+void TTarnMainWin::PMenuBrae_ToolbarClick()
+{
+    TBarMain->setVisible(PMenuBrae_Toolbar->isChecked());
+}
+
+void TTarnMainWin::PMenuBrae_ShowGirdLineClick()
+{
+    const bool on = PMenuBrae_ShowGirdLine->isChecked();
+    for (QTableView* view : {DownloadList, PeopleList, TracksList})
+        view->setShowGrid(on);
+}
+
+void TTarnMainWin::PMenuBraeOnlineHelpClick()
+{
+    m_controller.OpenOnlineHelp();
+}
+
+void TTarnMainWin::PMenuMoreToolsClick()
+{
+    m_controller.OpenMoreTools();
+}
+
+void TTarnMainWin::ButtExploreClick()
+{
+    m_controller.OpenExplore();
+}
+
+void TTarnMainWin::ButtOnlineHelpClick()
+{
+    m_controller.OpenFollowHelp();
+}

@@ -1,0 +1,113 @@
+#pragma once
+
+#include <QMainWindow>
+
+#include <memory>
+
+class LanguageTarget;
+class MainController;
+class QAction;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QSplitter;
+class QTableView;
+class QToolBar;
+class QToolButton;
+
+// The main window: menu, toolbar, the download list and, to its right, the followed-users
+// panel. Its handlers forward to the core half (MainController).
+class TTarnMainWin : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit TTarnMainWin(MainController& controller, QWidget* parent = nullptr);
+    ~TTarnMainWin() override;
+
+    bool AlwaysOnTop() const { return m_alwaysOnTop; }
+
+    // Menu
+    QMenu* PMenuBrae_File = nullptr;
+    QMenu* PMenuBrae_View = nullptr;
+    QMenu* PMenuBrae_Tool = nullptr;
+    QMenu* PMenuBrae_Help = nullptr;
+    QMenu* PMenuBrae_MoreTools = nullptr;
+    QAction* PMenuBraeAdd = nullptr;
+    QAction* PMenuBraeDelete = nullptr;
+    QAction* PMenuBraeDownload = nullptr;
+    QAction* PMenuBraeStop = nullptr;
+    QAction* PMenuBraeExit = nullptr;
+    QAction* PMenuBrae_Toolbar = nullptr;
+    QAction* PMenuBrae_ShowGirdLine = nullptr;
+    QAction* PMenuBraeAlwaysOnTop = nullptr;
+    QAction* PMenuBraeSettings = nullptr;
+    QAction* PMenuMoreToolsProduct = nullptr;
+    QAction* PMenuBraeOnlineHelp = nullptr;
+    QAction* PMenyBraeChecktheupdate = nullptr;
+    QAction* PMenuBraeAbout = nullptr;
+
+    // Toolbar
+    QToolBar* TBarMain = nullptr;
+    QAction* TButAdd = nullptr;
+    QAction* ButtDelete = nullptr;
+    QAction* ButtDownload = nullptr;
+    QAction* ButtStop = nullptr;
+    QAction* TButSettings = nullptr;
+    QAction* ButtHelp = nullptr;
+    QAction* ButtAbout = nullptr;
+    QAction* TButExit = nullptr;
+
+    // Download list
+    QWidget* DownloadListPanel = nullptr;
+    QFrame* ADPanel = nullptr;
+    QTableView* DownloadList = nullptr;
+    QSplitter* Splitter1 = nullptr;
+    QMenu* PopupMenu1 = nullptr;
+    QAction* PMenuCopylinks = nullptr;
+    QAction* PMenuOpencontainedfolder = nullptr;
+
+    // Followed-users panel
+    QWidget* FollowuserPanel = nullptr;
+    QLabel* FollowUserLabel = nullptr;
+    QLineEdit* PeopleName = nullptr;
+    QPushButton* ButtAddPeople = nullptr;
+    QPushButton* ButtExplore = nullptr;
+    QToolButton* ButtOnlineHelp = nullptr;
+    QPushButton* ButtDeletePeople = nullptr;
+    QPushButton* ButtCheck = nullptr;
+    QTableView* PeopleList = nullptr;
+    QSplitter* FollowSplitter = nullptr;
+    QTableView* TracksList = nullptr;
+    QPushButton* ButtDownloadTrack = nullptr;
+
+    // Handlers
+    void PMenuAlwaysonTopClick();
+    void PMenuBrae_ToolbarClick();
+    void PMenuBrae_ShowGirdLineClick();
+    void PMenuBraeOnlineHelpClick();
+    void PMenuMoreToolsClick();
+    void ButtExploreClick();
+    void ButtOnlineHelpClick();
+
+    // Copies the language texts into captions, hints and column headers.
+    void ApplyLanguageTexts();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void FormCreate();
+    void FormShow();
+    void createMenu();
+    void createToolBar();
+    void createDownloadPanel();
+    void createFollowPanel();
+
+    MainController& m_controller;
+    std::unique_ptr<LanguageTarget> m_languageTarget;
+    bool m_alwaysOnTop = false;
+    bool m_shown = false;
+};

@@ -1,0 +1,176 @@
+#include "FakeDesktop.h"
+#include "TestEnvironment.h"
+#include "TestRegistry.h"
+
+#include "app/AppSettings.h"
+#include "app/MainController.h"
+#include "app/ServiceHosts.h"
+#include "jobs/ListViewModel.h"
+#include "language/LangStrings.h"
+#include "ui/TTarnMainWin.h"
+
+#include <QAction>
+#include <QDir>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTableView>
+#include <QTest>
+#include <QToolBar>
+#include <QToolButton>
+
+#include <memory>
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+    FakeDesktop m_desktop;
+    std::unique_ptr<MainController> m_controller;
+    std::unique_ptr<TTarnMainWin> m_win;
+
+    static QString language(const char* file)
+    {
+        return qbtest::sourceLanguageDir() + QLatin1Char('/') + QString::fromLatin1(file);
+    }
+
+    static QStringList headers(const QTableView* view)
+    {
+        QStringList out;
+        for (int c = 0; c < view->model()->columnCount(); ++c)
+            out.append(view->model()->headerData(c, Qt::Horizontal).toString());
+        return out;
+    }
+
+    // Screenshots for the README when QB_SCREENSHOT_DIR is set.
+    void screenshot(QWidget* w, const char* name)
+    {
+        const QByteArray dir = qgetenv("QB_SCREENSHOT_DIR");
+        if (!dir.isEmpty())
+            w->grab().save(QFile::decodeName(dir) + QLatin1Char('/') + QLatin1String(name));
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        QVERIFY(LoadLanguageFile(language("brae_eng.ini")));
+        AppSettings().SetLanguageLoaded(true);
+        m_desktop = FakeDesktop();
+        m_controller = std::make_unique<MainController>(m_desktop);
+        m_win = std::make_unique<TTarnMainWin>(*m_controller);
+        m_win->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_win.get()));
+    }
+
+    void cleanup()
+    {
+        m_win.reset();
+        m_controller.reset();
+    }
+
+    void startsMaximisedWithToolbarAndEmptyLists()
+    {
+        QVERIFY(m_win->isMaximized());
+        QCOMPARE(m_win->windowTitle(), QStringLiteral("Quillbrook"));
+        QVERIFY(m_win->TBarMain->isVisible());
+        QCOMPARE(m_win->TBarMain->actions().size(), 8);
+        QCOMPARE(m_win->TBarMain->iconSize(), QSize(48, 48));
+        QVERIFY(m_win->ButtAbout->isVisible() && m_win->ButtHelp->isVisible());
+        QVERIFY(!m_win->ADPanel->isVisible());
+        QCOMPARE(m_win->DownloadList->model()->rowCount(), 0);
+        QCOMPARE(m_win->PeopleList->model()->rowCount(), 0);
+        QCOMPARE(m_win->TracksList->model()->rowCount(), 0);
+        QCOMPARE(headers(m_win->DownloadList), (QStringList{"File", "Size", "Status", "URL"}));
+        QCOMPARE(headers(m_win->PeopleList),
+                 (QStringList{"Auto Check", "Name", "Tracks", "Downloaded", "Last check time"}));
+        QCOMPARE(headers(m_win->TracksList).size(), 6);
+        // The followed-users panel sits right of the download list, behind the splitter.
+        QCOMPARE(m_win->Splitter1->indexOf(m_win->DownloadListPanel), 0);
+        QCOMPARE(m_win->Splitter1->indexOf(m_win->FollowuserPanel), 1);
+        QVERIFY(m_win->FollowuserPanel->x() > m_win->DownloadList->x());
+        QCOMPARE(m_controller->Downloads().MaxDownloads.load(), 10);
+        // Commands that are not built yet are visibly disabled.
+        QVERIFY(!m_win->PMenuBraeAdd->isEnabled());
+        QVERIFY(!m_win->ButtDelete->isEnabled());
+        QVERIFY(m_win->TButExit->isEnabled());
+        screenshot(m_win.get(), "main-window.png");
+    }
+
+    void viewToggles()
+    {
+        QVERIFY(m_win->PMenuBrae_Toolbar->isChecked());
+        const int listTop = m_win->Splitter1->mapTo(m_win.get(), QPoint()).y();
+        m_win->PMenuBrae_Toolbar->trigger();
+        QVERIFY(!m_win->TBarMain->isVisible());
+        QTRY_VERIFY(m_win->Splitter1->mapTo(m_win.get(), QPoint()).y() < listTop);
+        m_win->PMenuBrae_Toolbar->trigger();
+        QVERIFY(m_win->TBarMain->isVisible());
+
+        for (const QTableView* v : {m_win->DownloadList, m_win->PeopleList, m_win->TracksList})
+            QVERIFY(!v->showGrid());
+        m_win->PMenuBrae_ShowGirdLine->trigger();
+        for (const QTableView* v : {m_win->DownloadList, m_win->PeopleList, m_win->TracksList})
+            QVERIFY(v->showGrid());
+        m_win->PMenuBrae_ShowGirdLine->trigger();
+        for (const QTableView* v : {m_win->DownloadList, m_win->PeopleList, m_win->TracksList})
+            QVERIFY(!v->showGrid());
+    }
+
+    void alwaysOnTopTwiceRestoresTheWindow()
+    {
+        m_win->PMenuBraeAlwaysOnTop->trigger();
+        QCOMPARE(m_win->windowTitle(), QStringLiteral("Quillbrook - Top"));
+        QVERIFY(m_win->PMenuBraeAlwaysOnTop->isChecked());
+        QVERIFY(m_win->windowFlags() & Qt::WindowStaysOnTopHint);
+        QVERIFY(m_win->isVisible());
+        m_win->PMenuBraeAlwaysOnTop->trigger();
+        QCOMPARE(m_win->windowTitle(), QStringLiteral("Quillbrook"));
+        QVERIFY(!m_win->PMenuBraeAlwaysOnTop->isChecked());
+        QVERIFY(!(m_win->windowFlags() & Qt::WindowStaysOnTopHint));
+        QVERIFY(m_win->isVisible());
+        QVERIFY(m_win->isMaximized());
+    }
+
+    void languageChangeReappliesEverythingAtOnce()
+    {
+        QVERIFY(LoadLanguageFile(language("brae_deu.ini")));
+        ApplyLanguage(LANG_MAIN_WINDOW);
+        QCOMPARE(m_win->PMenuBrae_File->title(), QStringLiteral("Datei"));
+        QCOMPARE(m_win->PMenuBraeExit->text(), QStringLiteral("Beenden"));
+        QCOMPARE(m_win->PMenuBrae_View->title(), QStringLiteral("Ansicht"));
+        QCOMPARE(m_win->TButAdd->toolTip(), QStringLiteral("Link zum Herunterladen hinzufügen"));
+        QCOMPARE(m_win->TButExit->toolTip(), QStringLiteral("Beenden"));
+        QCOMPARE(m_win->ButtCheck->text(), QStringLiteral("Prüfen"));
+        QCOMPARE(headers(m_win->DownloadList), (QStringList{"Datei", "Größe", "Status", "URL"}));
+        QCOMPARE(headers(m_win->PeopleList).at(4), QStringLiteral("Letzte Prüfung"));
+        QCOMPARE(headers(m_win->TracksList).at(2), QStringLiteral("Dauer"));
+        QCOMPARE(m_win->DownloadList->horizontalHeader()->model()->headerData(0, Qt::Horizontal),
+                 QVariant(QStringLiteral("Datei")));
+    }
+
+    void pagesOpenThroughTheDesktop()
+    {
+        const ServiceHosts& h = Hosts();
+        m_win->PMenuBraeOnlineHelp->trigger();
+        m_win->ButtHelp->trigger();
+        m_win->PMenuMoreToolsProduct->trigger();
+        QTest::mouseClick(m_win->ButtExplore, Qt::LeftButton);
+        QTest::mouseClick(m_win->ButtOnlineHelp, Qt::LeftButton);
+        QCOMPARE(m_desktop.opened,
+                 (QStringList{h.makerPage("/support.htm"), h.makerPage("/support.htm"),
+                              h.makerPage("/inkwell-recorder.htm"),
+                              "https://" + h.SoundCloudWeb + "/explore",
+                              h.makerPage("/how-to-follow-soundcloud-user.htm")}));
+    }
+
+    void exitClosesTheWindow()
+    {
+        m_win->PMenuBraeExit->trigger();
+        QVERIFY(!m_win->isVisible());
+    }
+};
+
+QB_TEST(TestMainWindow, "gui");
+#include "TestMainWindow.moc"
