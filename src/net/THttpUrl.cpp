@@ -1,0 +1,177 @@
+#include "THttpUrl.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace {
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+std::string_view trimmed(std::string_view s)
+{
+    while (!s.empty() && isBlank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && isBlank(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
+char lower(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+}
+
+bool startsWithNoCase(std::string_view s, std::string_view prefix)
+{
+    if (s.size() < prefix.size())
+        return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        if (lower(s[i]) != lower(prefix[i]))
+            return false;
+    }
+    return true;
+}
+
+bool equalNoCase(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && startsWithNoCase(a, b);
+}
+
+bool isSchemeChar(char c)
+{
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.';
+}
+
+} // namespace
+
+THttpUrl THttpUrl::parse(std::string_view url)
+{
+    THttpUrl result;
+    std::string_view rest = trimmed(url);
+
+    const std::size_t schemeEnd = rest.find("://");
+    if (schemeEnd != std::string_view::npos && schemeEnd > 0 &&
+        std::all_of(rest.begin(), rest.begin() + schemeEnd, isSchemeChar)) {
+        result.t_Scheme.reserve(schemeEnd);
+        for (char c : rest.substr(0, schemeEnd))
+            result.t_Scheme += lower(c);
+        rest.remove_prefix(schemeEnd + 3);
+    } else {
+        result.t_Scheme = "http";
+    }
+
+    const std::size_t authorityEnd = rest.find_first_of("/?#");
+    std::string_view authority = rest.substr(0, authorityEnd);
+    std::string_view path =
+        authorityEnd == std::string_view::npos ? std::string_view() : rest.substr(authorityEnd);
+
+    // No credentials are ever sent: user information before "@" is dropped.
+    if (const std::size_t at = authority.rfind('@'); at != std::string_view::npos)
+        authority.remove_prefix(at + 1);
+
+    std::string_view host = authority;
+    std::string_view port;
+    if (!authority.empty() && authority.front() == '[') {
+        const std::size_t close = authority.find(']');
+        if (close != std::string_view::npos) {
+            host = authority.substr(0, close + 1);
+            std::string_view after = authority.substr(close + 1);
+            if (!after.empty() && after.front() == ':')
+                port = after.substr(1);
+        }
+    } else if (const std::size_t colon = authority.rfind(':'); colon != std::string_view::npos) {
+        host = authority.substr(0, colon);
+        port = authority.substr(colon + 1);
+    }
+    result.t_Host = std::string(host);
+    result.t_Port = port.empty() ? std::string("80") : std::string(port);
+
+    if (const std::size_t hash = path.find('#'); hash != std::string_view::npos)
+        path = path.substr(0, hash);
+    if (path.empty() || path.front() != '/')
+        result.t_Path = "/";
+    result.t_Path += path;
+    return result;
+}
+
+std::string THttpUrl::lookupHost() const
+{
+    std::string_view host = t_Host;
+    if (host.size() > 253)
+        return {};
+    if (host.size() >= 2 && host.front() == '[' && host.back() == ']') {
+        host = host.substr(1, host.size() - 2);
+        const bool ok = !host.empty() && std::all_of(host.begin(), host.end(), [](char c) {
+            return std::isxdigit(static_cast<unsigned char>(c)) || c == ':' || c == '.';
+        });
+        return ok ? std::string(host) : std::string();
+    }
+    const bool ok = !host.empty() && std::all_of(host.begin(), host.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '.' || c == '_';
+    });
+    return ok ? std::string(host) : std::string();
+}
+
+int THttpUrl::portNumber() const
+{
+    if (t_Port.empty() || t_Port.size() > 5)
+        return 0;
+    int value = 0;
+    for (char c : t_Port) {
+        if (c < '0' || c > '9')
+            return 0;
+        value = value * 10 + (c - '0');
+    }
+    return value >= 1 && value <= 65535 ? value : 0;
+}
+
+std::string THttpUrl::hostHeader() const
+{
+    const int port = portNumber();
+    if (port == 80)
+        return t_Host;
+    return t_Host + ":" + (port ? std::to_string(port) : t_Port);
+}
+
+std::string THttpUrl::requestTarget() const
+{
+    static const char hex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(t_Path.size());
+    for (char c : t_Path) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b <= 0x20 || b >= 0x7F) {
+            out += '%';
+            out += hex[b >> 4];
+            out += hex[b & 0x0F];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string THttpUrl::resolve(std::string_view location) const
+{
+    location = trimmed(location);
+    const std::string origin = t_Scheme + "://" + t_Host + ":" + t_Port;
+    if (location.substr(0, 2) == "//")
+        return t_Scheme + ":" + std::string(location);
+    if (!location.empty() && location.front() == '/')
+        return origin + std::string(location);
+    if (startsWithNoCase(location, "http://") || startsWithNoCase(location, "https://"))
+        return std::string(location);
+    // Relative to the directory of the current path (the query plays no part in it).
+    std::string_view dir = std::string_view(t_Path).substr(0, t_Path.find('?'));
+    dir = dir.substr(0, dir.rfind('/') + 1);
+    return origin + std::string(dir) + std::string(location);
+}
+
+bool THttpUrl::sameEndpoint(const THttpUrl& other) const
+{
+    return t_Scheme == other.t_Scheme && equalNoCase(t_Host, other.t_Host) &&
+           portNumber() == other.portNumber();
+}
