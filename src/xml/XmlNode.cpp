@@ -1,0 +1,163 @@
+#include "XmlNode.h"
+
+#include "NativeXml.h"
+#include "XmlException.h"
+#include "XmlText.h"
+
+#include <limits>
+
+TXmlNode::TXmlNode(Key, TNativeXml* document, TsdElementType type, QByteArray name,
+                   TXmlNode* parent)
+    : m_document(document), m_parent(parent), m_name(std::move(name)),
+      m_depth(parent ? parent->m_depth + 1 : 0), m_type(type)
+{
+}
+
+int TXmlNode::NodeCount() const
+{
+    int count = 0;
+    for (const TXmlNode* child = m_firstChild; child; child = child->m_next)
+        ++count;
+    return count;
+}
+
+TXmlNode* TXmlNode::NodeByName(const QByteArray& name) const
+{
+    for (TXmlNode* child = m_firstChild; child; child = child->m_next) {
+        if (child->m_type == xeElement && child->m_name == name)
+            return child;
+    }
+    return nullptr;
+}
+
+TXmlNode* TXmlNode::FirstCharData() const
+{
+    for (TXmlNode* child = m_firstChild; child; child = child->m_next) {
+        if (child->m_type == xeCharData)
+            return child;
+    }
+    return nullptr;
+}
+
+QByteArray TXmlNode::Value() const
+{
+    if (m_type != xeElement)
+        return m_value;
+    const TXmlNode* text = FirstCharData();
+    return text ? text->m_value : QByteArray();
+}
+
+QString TXmlNode::ValueUnicode() const
+{
+    QString value = QString::fromUtf8(Value());
+    switch (m_document->EolStyle()) {
+    case esCRLF:
+        value.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+        break;
+    case esCR:
+        value.replace(QLatin1Char('\n'), QLatin1Char('\r'));
+        break;
+    case esLF:
+        break;
+    }
+    return value;
+}
+
+int TXmlNode::ValueAsInteger() const
+{
+    const QByteArray value = Value();
+    const std::string_view text = xmltext::Trimmed({value.constData(), size_t(value.size())});
+    size_t i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    if (i == text.size())
+        throw EXmlException("'" + value.toStdString() + "' is not a valid integer value");
+    long long number = 0;
+    for (; i < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9')
+            throw EXmlException("'" + value.toStdString() + "' is not a valid integer value");
+        number = number * 10 + (text[i] - '0');
+        if (number > static_cast<long long>(std::numeric_limits<int>::max()) + 1)
+            throw EXmlException("'" + value.toStdString() + "' is out of the integer range");
+    }
+    if (negative)
+        number = -number;
+    if (number > std::numeric_limits<int>::max())
+        throw EXmlException("'" + value.toStdString() + "' is out of the integer range");
+    return static_cast<int>(number);
+}
+
+void TXmlNode::SetValue(const QByteArray& utf8)
+{
+    const QByteArray clean = xmltext::CleanValue(utf8);
+    if (m_type != xeElement) {
+        m_value = clean;
+        return;
+    }
+    if (TXmlNode* text = FirstCharData()) {
+        text->m_value = clean;
+    } else if (!clean.isEmpty()) {
+        // The value is the element's own text: it goes first, on the element's line.
+        TXmlNode* node = m_document->MakeNode(xeCharData, {});
+        Prepend(node);
+        node->m_value = clean;
+    }
+}
+
+void TXmlNode::SetValueUnicode(const QString& value)
+{
+    SetValue(value.toUtf8());
+}
+
+TXmlNode* TXmlNode::NodeNew(const QByteArray& name)
+{
+    if (m_type != xeElement)
+        throw EXmlException("only elements hold child elements");
+    if (!xmltext::IsValidName(name))
+        throw EXmlException("'" + name.toStdString() + "' is not a valid element name");
+    return m_document->AddNode(xeElement, name, this);
+}
+
+void TXmlNode::WriteString(const QByteArray& name, const QByteArray& value,
+                           const QByteArray& defaultValue)
+{
+    if (!m_document->WriteOnDefault() && value == defaultValue)
+        return;
+    TXmlNode* child = NodeByName(name);
+    if (!child)
+        child = NodeNew(name);
+    child->SetValue(value);
+}
+
+QByteArray TXmlNode::AttributeByName(const QByteArray& name) const
+{
+    for (const auto& [key, value] : m_attributes) {
+        if (key == name)
+            return value;
+    }
+    return {};
+}
+
+void TXmlNode::Append(TXmlNode* child)
+{
+    child->m_parent = this;
+    child->m_depth = m_depth + 1;
+    if (m_lastChild)
+        m_lastChild->m_next = child;
+    else
+        m_firstChild = child;
+    m_lastChild = child;
+}
+
+void TXmlNode::Prepend(TXmlNode* child)
+{
+    child->m_parent = this;
+    child->m_depth = m_depth + 1;
+    child->m_next = m_firstChild;
+    m_firstChild = child;
+    if (!m_lastChild)
+        m_lastChild = child;
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QString>
+
+#include <exception>
+#include <memory>
+#include <string>
+
+struct XML_ParserStruct;
+class TNativeXml;
+class TXmlNode;
+
+// Runs expat over a document's bytes, growing the document and firing its node events as
+// the markup arrives. Bytes may come in pieces of any size.
+class TXmlReader
+{
+public:
+    explicit TXmlReader(TNativeXml& document);
+    ~TXmlReader();
+    TXmlReader(const TXmlReader&) = delete;
+    TXmlReader& operator=(const TXmlReader&) = delete;
+
+    // Room for the next piece of input (expat's own buffer), or none when out of memory.
+    char* Buffer(int size);
+    // Parses `size` bytes placed in Buffer; `last` with the final piece. False once the
+    // parse has stopped: malformed input or a handler that raised.
+    bool ParseBuffer(int size, bool last);
+    // The same for bytes held elsewhere.
+    bool Parse(const char* data, int size, bool last);
+
+    // "line:column: reason" of the fault that stopped the parse; empty while none did.
+    const QString& ErrorText() const { return m_errorText; }
+    // Raises again what a handler raised, if one did.
+    void RethrowHandlerError() const;
+
+private:
+    struct Callbacks;
+    friend struct Callbacks;
+    struct ParserFree
+    {
+        void operator()(XML_ParserStruct* parser) const;
+    };
+
+    bool Finish(int status);
+    void FlushText();
+    void StartElement(const char* name, const char** attributes);
+    void EndElement();
+    void Declaration(const char* version, const char* encoding, int standalone);
+    void DocType(const char* name);
+    void Comment(const char* text);
+    void Instruction(const char* target, const char* data);
+    void Other(TXmlNode* node);
+    void FireNew(TXmlNode& node);
+    void FireLoaded(TXmlNode& node);
+    void Stop(std::exception_ptr error);
+
+    TNativeXml& m_document;
+    std::unique_ptr<XML_ParserStruct, ParserFree> m_parser;
+    TXmlNode* m_current = nullptr; // the open element text belongs to; none at top level
+    std::string m_text;            // character data since the last markup
+    std::exception_ptr m_handlerError;
+    QString m_errorText;
+    bool m_stopped = false;
+};

@@ -1,0 +1,145 @@
+#include "XmlText.h"
+
+namespace xmltext {
+
+namespace {
+
+const char kReplacement[] = "\xEF\xBF\xBD"; // U+FFFD
+
+// Length of the valid UTF-8 sequence at text[i], or 0 when it is not one.
+int SequenceLength(const unsigned char* text, qsizetype i, qsizetype size, char32_t& code)
+{
+    const unsigned char lead = text[i];
+    int length;
+    char32_t minimum;
+    if (lead < 0x80) {
+        code = lead;
+        return 1;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        code = lead & 0x1F;
+        minimum = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        code = lead & 0x0F;
+        minimum = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        code = lead & 0x07;
+        minimum = 0x10000;
+    } else {
+        return 0;
+    }
+    if (i + length > size)
+        return 0;
+    for (int k = 1; k < length; ++k) {
+        const unsigned char next = text[i + k];
+        if ((next & 0xC0) != 0x80)
+            return 0;
+        code = (code << 6) | (next & 0x3F);
+    }
+    if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+        return 0;
+    return length;
+}
+
+bool IsXmlChar(char32_t code)
+{
+    if (code < 0x20)
+        return code == 0x09 || code == 0x0A || code == 0x0D;
+    return code != 0xFFFE && code != 0xFFFF;
+}
+
+bool IsNameChar(char32_t code, bool first)
+{
+    if (code >= 0x80)
+        return true;
+    if ((code >= 'a' && code <= 'z') || (code >= 'A' && code <= 'Z') || code == '_' || code == ':')
+        return true;
+    return !first && ((code >= '0' && code <= '9') || code == '-' || code == '.');
+}
+
+} // namespace
+
+std::string_view Trimmed(std::string_view text)
+{
+    size_t begin = 0;
+    size_t end = text.size();
+    while (begin < end && IsBlank(text[begin]))
+        ++begin;
+    while (end > begin && IsBlank(text[end - 1]))
+        --end;
+    return text.substr(begin, end - begin);
+}
+
+QByteArray NormalisedLineBreaks(const QByteArray& text)
+{
+    if (!text.contains('\r'))
+        return text;
+    QByteArray result;
+    result.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r') {
+            result += '\n';
+            if (i + 1 < text.size() && text[i + 1] == '\n')
+                ++i;
+        } else {
+            result += text[i];
+        }
+    }
+    return result;
+}
+
+QByteArray CleanValue(const QByteArray& utf8)
+{
+    const QByteArray text = NormalisedLineBreaks(utf8);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.constData());
+    const qsizetype size = text.size();
+
+    // Most values need nothing: check first, copy only when something must change.
+    qsizetype i = 0;
+    char32_t code = 0;
+    while (i < size) {
+        const int length = SequenceLength(bytes, i, size, code);
+        if (length == 0 || !IsXmlChar(code))
+            break;
+        i += length;
+    }
+    if (i == size)
+        return text;
+
+    QByteArray result = text.left(i);
+    while (i < size) {
+        const int length = SequenceLength(bytes, i, size, code);
+        if (length == 0) {
+            result += kReplacement;
+            ++i;
+        } else {
+            if (IsXmlChar(code))
+                result.append(text.constData() + i, length);
+            else
+                result += kReplacement;
+            i += length;
+        }
+    }
+    return result;
+}
+
+bool IsValidName(const QByteArray& name)
+{
+    const auto* bytes = reinterpret_cast<const unsigned char*>(name.constData());
+    const qsizetype size = name.size();
+    if (size == 0)
+        return false;
+    qsizetype i = 0;
+    char32_t code = 0;
+    while (i < size) {
+        const int length = SequenceLength(bytes, i, size, code);
+        if (length == 0 || !IsNameChar(code, i == 0))
+            return false;
+        i += length;
+    }
+    return true;
+}
+
+} // namespace xmltext

@@ -1,0 +1,300 @@
+#include "TestRegistry.h"
+#include "XmlTestSupport.h"
+
+#include "xml/XmlException.h"
+
+#include <QTest>
+
+#include <algorithm>
+#include <stdexcept>
+
+class XmlReadTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void eventOrder_data();
+    void eventOrder();
+    void malformedInputKeepsEarlierEvents_data();
+    void malformedInputKeepsEarlierEvents();
+    void missingFileRaises();
+    void handlerExceptionEndsTheLoad();
+    void entityExpansionIsBounded_data();
+    void entityExpansionIsBounded();
+    void valueAcrossReadChunks();
+    void deepNestingLoadsAndFrees();
+    void valueAsInteger_data();
+    void valueAsInteger();
+};
+
+void XmlReadTest::eventOrder_data()
+{
+    QTest::addColumn<QByteArray>("xml");
+    QTest::addColumn<QStringList>("events");
+
+    QTest::newRow("user with a named child: text events sit between new and loaded of name")
+        << QByteArray("<users><user><name>Bob</name></user></users>")
+        << QStringList{"new 0 users",      "new 1 user",           "new 2 name",
+                       "new 3 #text",      "loaded 3 #text [Bob]", "loaded 2 name [Bob]",
+                       "loaded 1 user []", "loaded 0 users []"};
+    QTest::newRow("self-closing and empty elements have empty values")
+        << QByteArray("<a><b/><c></c></a>")
+        << QStringList{"new 0 a", "new 1 b",       "loaded 1 b []",
+                       "new 1 c", "loaded 1 c []", "loaded 0 a []"};
+    QTest::newRow("blanks, tabs and line breaks around text are dropped")
+        << QByteArray("<a>\r\n\t <b> \t x  y \n\r</b>\n</a>")
+        << QStringList{"new 0 a",           "new 1 b",      "new 2 #text", "loaded 2 #text [x  y]",
+                       "loaded 1 b [x  y]", "loaded 0 a []"};
+    QTest::newRow("entities and character references are resolved")
+        << QByteArray("<a>&lt;b&gt; &amp; &quot;q&quot; &apos;s&apos; &#233;&#x20AC;</a>")
+        << QStringList{"new 0 a", "new 1 #text",
+                       QString::fromUtf8("loaded 1 #text [<b> & \"q\" 's' é€]"),
+                       QString::fromUtf8("loaded 0 a [<b> & \"q\" 's' é€]")};
+    QTest::newRow("line breaks inside a value come back as CR LF")
+        << QByteArray("<a>one\ntwo\r\nthree\rfour</a>")
+        << QStringList{"new 0 a", "new 1 #text", "loaded 1 #text [one\r\ntwo\r\nthree\r\nfour]",
+                       "loaded 0 a [one\r\ntwo\r\nthree\r\nfour]"};
+    QTest::newRow("declaration and comments fire events under their own names")
+        << QByteArray("<?xml version=\"1.0\"?>\n<!-- top --><a><!-- inner -->x</a>")
+        << QStringList{"new 0 #declaration",
+                       "loaded 0 #declaration []",
+                       "new 0 #comment",
+                       "loaded 0 #comment [ top ]",
+                       "new 0 a",
+                       "new 1 #comment",
+                       "loaded 1 #comment [ inner ]",
+                       "new 1 #text",
+                       "loaded 1 #text [x]",
+                       "loaded 0 a [x]"};
+    QTest::newRow("upper-case names are reported as written")
+        << QByteArray("<USERS><User><NAME>x</NAME></User></USERS>")
+        << QStringList{"new 0 USERS",      "new 1 User",         "new 2 NAME",
+                       "new 3 #text",      "loaded 3 #text [x]", "loaded 2 NAME [x]",
+                       "loaded 1 User []", "loaded 0 USERS []"};
+    QTest::newRow("an id inside a nested user is one level deeper")
+        << QByteArray("<users><user><track><id>1</id><user><id>2</id></user></track></user>"
+                      "</users>")
+        << QStringList{
+               "new 0 users",      "new 1 user",         "new 2 track",        "new 3 id",
+               "new 4 #text",      "loaded 4 #text [1]", "loaded 3 id [1]",    "new 3 user",
+               "new 4 id",         "new 5 #text",        "loaded 5 #text [2]", "loaded 4 id [2]",
+               "loaded 3 user []", "loaded 2 track []",  "loaded 1 user []",   "loaded 0 users []"};
+    QTest::newRow("text split by a comment makes two nodes; the first is the value")
+        << QByteArray("<a>one<!--c-->two</a>")
+        << QStringList{"new 0 a",
+                       "new 1 #text",
+                       "loaded 1 #text [one]",
+                       "new 1 #comment",
+                       "loaded 1 #comment [c]",
+                       "new 1 #text",
+                       "loaded 1 #text [two]",
+                       "loaded 0 a [one]"};
+    QTest::newRow("CDATA is text and its markup stays literal")
+        << QByteArray("<a> <![CDATA[ <raw> & ]]> </a>")
+        << QStringList{"new 0 a", "new 1 #text", "loaded 1 #text [<raw> &]",
+                       "loaded 0 a [<raw> &]"};
+    QTest::newRow("attributes and processing instructions never look like elements")
+        << QByteArray("<a id=\"7\"><?id x?><b name=\"n\"/></a>")
+        << QStringList{"new 0 a", "new 1 #instruction", "loaded 1 #instruction [id x]",
+                       "new 1 b", "loaded 1 b []",      "loaded 0 a []"};
+}
+
+void XmlReadTest::eventOrder()
+{
+    QFETCH(QByteArray, xml);
+    QFETCH(QStringList, events);
+    const TracedLoad load = LoadTraced(xml);
+    QCOMPARE(load.events, events);
+    QVERIFY2(load.whole, qPrintable(load.error));
+    QVERIFY(load.error.isEmpty());
+}
+
+void XmlReadTest::malformedInputKeepsEarlierEvents_data()
+{
+    QTest::addColumn<QByteArray>("xml");
+    QTest::addColumn<QStringList>("events");
+
+    const QStringList userStarted{"new 0 users", "new 1 user", "new 2 name"};
+    const QStringList nameLoaded =
+        userStarted + QStringList{"new 3 #text", "loaded 3 #text [Bob]", "loaded 2 name [Bob]"};
+    QTest::newRow("file ends inside an open element")
+        << QByteArray("<users><user><name>Bob</name>") << nameLoaded;
+    QTest::newRow("file ends inside a tag")
+        << QByteArray("<users><user><name>Bob</name><na") << nameLoaded;
+    QTest::newRow("end tag does not match")
+        << QByteArray("<users><user><name>Bob</nam></user>") << userStarted;
+    QTest::newRow("undefined entity")
+        << QByteArray("<users><user><name>Bob</name><id>&bogus;</id></user></users>")
+        << nameLoaded + QStringList{"new 2 id"};
+    QTest::newRow("second root element")
+        << QByteArray("<a/><b/>") << QStringList{"new 0 a", "loaded 0 a []"};
+    QTest::newRow("illegal character") << QByteArray("<a>x\x01y</a>") << QStringList{"new 0 a"};
+    QTest::newRow("not XML at all") << QByteArray("hello") << QStringList{};
+    QTest::newRow("empty file") << QByteArray() << QStringList{};
+}
+
+void XmlReadTest::malformedInputKeepsEarlierEvents()
+{
+    QFETCH(QByteArray, xml);
+    QFETCH(QStringList, events);
+    const TracedLoad load = LoadTraced(xml);
+    QCOMPARE(load.events, events);
+    QVERIFY(!load.whole);
+    QVERIFY(!load.error.isEmpty());
+}
+
+void XmlReadTest::missingFileRaises()
+{
+    QTemporaryDir dir;
+    TNativeXml xml;
+    QVERIFY_THROWS_EXCEPTION(EXmlException, xml.LoadFromFile(dir.filePath("absent.xml")));
+    QVERIFY_THROWS_EXCEPTION(EXmlException, xml.LoadFromFile(dir.path()));
+}
+
+void XmlReadTest::handlerExceptionEndsTheLoad()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("doc.xml");
+    QVERIFY(WriteFile(path, "<a><b>1</b><stop/><c>2</c></a>"));
+
+    TNativeXml xml;
+    QStringList seen;
+    xml.OnNodeNew = [&](TNativeXml&, TXmlNode& node) {
+        seen << QString::fromUtf8(node.Name());
+        if (node.Name() == "stop")
+            throw std::runtime_error("handler failed");
+    };
+    QVERIFY_THROWS_EXCEPTION(std::runtime_error, xml.LoadFromFile(path));
+    QCOMPARE(seen, (QStringList{"a", "b", "#text", "stop"}));
+
+    // A handler may not pull the document from under the parser.
+    xml.OnNodeNew = [](TNativeXml& sender, TXmlNode&) {
+        sender.Clear();
+    };
+    QVERIFY_THROWS_EXCEPTION(EXmlException, xml.LoadFromFile(path));
+
+    // The document is usable again afterwards.
+    xml.OnNodeNew = nullptr;
+    QVERIFY(xml.LoadFromFile(path));
+    QCOMPARE(xml.Root()->NodeByName("c")->ValueUnicode(), QString("2"));
+}
+
+void XmlReadTest::entityExpansionIsBounded_data()
+{
+    QTest::addColumn<QByteArray>("xml");
+    QTest::addColumn<bool>("whole");
+
+    QByteArray laughs = "<!DOCTYPE a [<!ENTITY l0 \"lol\">";
+    for (int level = 1; level <= 9; ++level) {
+        laughs += QStringLiteral("<!ENTITY l%1 \"").arg(level).toUtf8();
+        for (int i = 0; i < 10; ++i)
+            laughs += QStringLiteral("&l%1;").arg(level - 1).toUtf8();
+        laughs += "\">";
+    }
+    laughs += "]><a>&l9;</a>";
+    QTest::newRow("a billion laughs stop the load") << laughs << false;
+
+    // A small expansion is ordinary XML and must still work.
+    QTest::newRow("a modest entity is expanded")
+        << QByteArray("<!DOCTYPE a [<!ENTITY who \"Bob\">]><a>&who;</a>") << true;
+}
+
+void XmlReadTest::entityExpansionIsBounded()
+{
+    QFETCH(QByteArray, xml);
+    QFETCH(bool, whole);
+    const TracedLoad load = LoadTraced(xml);
+    QCOMPARE(load.whole, whole);
+    if (whole) {
+        QCOMPARE(load.events.last(), QString("loaded 0 a [Bob]"));
+    } else {
+        QCOMPARE(load.events.last(), QString("new 0 a"));
+        QVERIFY2(load.error.contains("amplification"), qPrintable(load.error));
+    }
+}
+
+void XmlReadTest::valueAcrossReadChunks()
+{
+    // Long enough that the file is read and parsed in several pieces, with multi-byte
+    // characters and references cut at the piece borders somewhere.
+    QString expected;
+    QByteArray text;
+    for (int i = 0; i < 120000; ++i) {
+        expected += QString::fromUtf8("é&<");
+        text += "\xC3\xA9&amp;&#60;";
+    }
+    const TracedLoad load = LoadTraced("<a><long>" + text + "</long><after>ok</after></a>");
+    QVERIFY2(load.whole, qPrintable(load.error));
+    QCOMPARE(load.events.at(4), "loaded 1 long [" + expected + "]");
+    QCOMPARE(load.events.at(8), QString("loaded 1 after [ok]"));
+}
+
+void XmlReadTest::deepNestingLoadsAndFrees()
+{
+    constexpr int depth = 100000;
+    const QByteArray xml = QByteArray("<a>").repeated(depth) + QByteArray("</a>").repeated(depth);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("deep.xml");
+    QVERIFY(WriteFile(path, xml));
+
+    int deepest = -1;
+    {
+        TNativeXml document;
+        document.OnNodeLoaded = [&](TNativeXml&, TXmlNode& node) {
+            deepest = std::max(deepest, node.TreeDepth());
+        };
+        QVERIFY(document.LoadFromFile(path));
+        document.SetXmlFormat(xfCompact);
+        QCOMPARE(document.SaveToBytes(), QByteArray("<a>").repeated(depth - 1) + "<a/>" +
+                                             QByteArray("</a>").repeated(depth - 1));
+    }
+    QCOMPARE(deepest, depth - 1);
+}
+
+void XmlReadTest::valueAsInteger_data()
+{
+    QTest::addColumn<QByteArray>("value");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<int>("number");
+
+    QTest::newRow("plain") << QByteArray("42") << true << 42;
+    QTest::newRow("negative") << QByteArray("-7") << true << -7;
+    QTest::newRow("explicit plus") << QByteArray("+3") << true << 3;
+    QTest::newRow("largest") << QByteArray("2147483647") << true << 2147483647;
+    QTest::newRow("smallest") << QByteArray("-2147483648") << true << int(-2147483647 - 1);
+    QTest::newRow("word") << QByteArray("yes") << false << 0;
+    QTest::newRow("empty") << QByteArray() << false << 0;
+    QTest::newRow("sign alone") << QByteArray("-") << false << 0;
+    QTest::newRow("trailing letters") << QByteArray("12x") << false << 0;
+    QTest::newRow("two numbers") << QByteArray("1 2") << false << 0;
+    QTest::newRow("hexadecimal") << QByteArray("0x1F") << false << 0;
+    QTest::newRow("one past the largest") << QByteArray("2147483648") << false << 0;
+    QTest::newRow("far too long") << QByteArray("99999999999999999999999") << false << 0;
+}
+
+void XmlReadTest::valueAsInteger()
+{
+    QFETCH(QByteArray, value);
+    QFETCH(bool, valid);
+    QFETCH(int, number);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("n.xml");
+    QVERIFY(WriteFile(path, "<users><auto-check>" + value + "</auto-check></users>"));
+    TNativeXml xml;
+    bool checked = false;
+    xml.OnNodeLoaded = [&](TNativeXml&, TXmlNode& node) {
+        if (node.Name() != "auto-check")
+            return;
+        checked = true;
+        if (valid)
+            QCOMPARE(node.ValueAsInteger(), number);
+        else
+            QVERIFY_THROWS_EXCEPTION(EXmlException, node.ValueAsInteger());
+    };
+    QVERIFY(xml.LoadFromFile(path));
+    QVERIFY(checked);
+}
+
+QB_TEST(XmlReadTest, "unit");
+
+#include "XmlReadTest.moc"
