@@ -27,27 +27,31 @@ struct NameHash
     size_t operator()(std::string_view name) const { return std::hash<std::string_view>{}(name); }
 };
 
-const QByteArray& KindName(TsdElementType type)
+const TXmlNode::NameForms* KindName(TsdElementType type)
 {
-    static const QByteArray text = QByteArrayLiteral("#text");
-    static const QByteArray comment = QByteArrayLiteral("#comment");
-    static const QByteArray declaration = QByteArrayLiteral("#declaration");
-    static const QByteArray docType = QByteArrayLiteral("#doctype");
-    static const QByteArray instruction = QByteArrayLiteral("#instruction");
+    static const TXmlNode::NameForms text{QByteArrayLiteral("#text"), QStringLiteral("#text")};
+    static const TXmlNode::NameForms comment{QByteArrayLiteral("#comment"),
+                                             QStringLiteral("#comment")};
+    static const TXmlNode::NameForms declaration{QByteArrayLiteral("#declaration"),
+                                                 QStringLiteral("#declaration")};
+    static const TXmlNode::NameForms docType{QByteArrayLiteral("#doctype"),
+                                             QStringLiteral("#doctype")};
+    static const TXmlNode::NameForms instruction{QByteArrayLiteral("#instruction"),
+                                                 QStringLiteral("#instruction")};
     switch (type) {
     case xeCharData:
-        return text;
+        return &text;
     case xeComment:
-        return comment;
+        return &comment;
     case xeDeclaration:
-        return declaration;
+        return &declaration;
     case xeDocType:
-        return docType;
+        return &docType;
     case xeInstruction:
     case xeElement:
         break;
     }
-    return instruction;
+    return &instruction;
 }
 
 // Marks a load in progress, so handlers cannot clear or reload the document under it.
@@ -70,7 +74,7 @@ struct TNativeXml::Data
     std::vector<std::vector<TXmlNode>> blocks;
     TXmlNode* firstTop = nullptr;
     TXmlNode* lastTop = nullptr;
-    std::unordered_map<std::string, QByteArray, NameHash, std::equal_to<>> names;
+    std::unordered_map<std::string, TXmlNode::NameForms, NameHash, std::equal_to<>> names;
 };
 
 TNativeXml::TNativeXml() : m_data(std::make_unique<Data>()) {}
@@ -90,7 +94,7 @@ std::unique_ptr<TNativeXml> TNativeXml::CreateName(const QByteArray& rootName)
     TXmlNode* declaration = document->AddNode(xeDeclaration, {}, nullptr);
     declaration->m_attributes.emplace_back(QByteArray("version"), QByteArray("1.0"));
     declaration->m_attributes.emplace_back(QByteArray("encoding"), QByteArray("utf-8"));
-    document->AddNode(xeElement, rootName, nullptr);
+    document->AddNode(xeElement, {rootName.constData(), size_t(rootName.size())}, nullptr);
     return document;
 }
 
@@ -121,7 +125,7 @@ TXmlNode* TNativeXml::Root() const
     return nullptr;
 }
 
-TXmlNode* TNativeXml::MakeNode(TsdElementType type, const QByteArray& name)
+TXmlNode* TNativeXml::MakeNode(TsdElementType type, std::string_view name)
 {
     auto& blocks = m_data->blocks;
     if (blocks.empty() || blocks.back().size() == blocks.back().capacity()) {
@@ -129,10 +133,11 @@ TXmlNode* TNativeXml::MakeNode(TsdElementType type, const QByteArray& name)
         blocks.back().reserve(kNodesPerBlock);
     }
     return &blocks.back().emplace_back(TXmlNode::Key{}, this, type,
-                                       type == xeElement ? name : KindName(type), nullptr);
+                                       type == xeElement ? InternName(name) : KindName(type),
+                                       nullptr);
 }
 
-TXmlNode* TNativeXml::AddNode(TsdElementType type, const QByteArray& name, TXmlNode* parent)
+TXmlNode* TNativeXml::AddNode(TsdElementType type, std::string_view name, TXmlNode* parent)
 {
     TXmlNode* node = MakeNode(type, name);
     if (parent) {
@@ -147,17 +152,16 @@ TXmlNode* TNativeXml::AddNode(TsdElementType type, const QByteArray& name, TXmlN
     return node;
 }
 
-QByteArray TNativeXml::InternName(std::string_view name)
+const TXmlNode::NameForms* TNativeXml::InternName(std::string_view name)
 {
     auto& names = m_data->names;
     auto found = names.find(name);
     if (found == names.end()) {
-        found = names
-                    .emplace(std::string(name),
-                             QByteArray(name.data(), static_cast<qsizetype>(name.size())))
+        const QByteArray utf8(name.data(), static_cast<qsizetype>(name.size()));
+        found = names.emplace(std::string(name), TXmlNode::NameForms{utf8, QString::fromUtf8(utf8)})
                     .first;
     }
-    return found->second;
+    return &found->second;
 }
 
 bool TNativeXml::LoadFromFile(const QString& fileName)

@@ -109,11 +109,11 @@ private:
 
     // Makes a node not yet linked anywhere; only elements take the name, the other kinds
     // get their fixed "#" name.
-    TXmlNode* MakeNode(TsdElementType type, const QByteArray& name);
+    TXmlNode* MakeNode(TsdElementType type, std::string_view name);
     // Makes a node and appends it to parent's children, or to the top level.
-    TXmlNode* AddNode(TsdElementType type, const QByteArray& name, TXmlNode* parent);
+    TXmlNode* AddNode(TsdElementType type, std::string_view name, TXmlNode* parent);
     // One shared copy per distinct element name.
-    QByteArray InternName(std::string_view name);
+    const TXmlNode::NameForms* InternName(std::string_view name);
     void CheckNotLoading(const char* operation) const;
 
     std::unique_ptr<Data> m_data;

@@ -6,9 +6,9 @@
 
 #include <limits>
 
-TXmlNode::TXmlNode(Key, TNativeXml* document, TsdElementType type, QByteArray name,
+TXmlNode::TXmlNode(Key, TNativeXml* document, TsdElementType type, const NameForms* name,
                    TXmlNode* parent)
-    : m_document(document), m_parent(parent), m_name(std::move(name)),
+    : m_document(document), m_parent(parent), m_name(name),
       m_depth(parent ? parent->m_depth + 1 : 0), m_type(type)
 {
 }
@@ -24,7 +24,7 @@ int TXmlNode::NodeCount() const
 TXmlNode* TXmlNode::NodeByName(const QByteArray& name) const
 {
     for (TXmlNode* child = m_firstChild; child; child = child->m_next) {
-        if (child->m_type == xeElement && child->m_name == name)
+        if (child->m_type == xeElement && child->m_name->utf8 == name)
             return child;
     }
     return nullptr;
@@ -118,7 +118,7 @@ TXmlNode* TXmlNode::NodeNew(const QByteArray& name)
         throw EXmlException("only elements hold child elements");
     if (!xmltext::IsValidName(name))
         throw EXmlException("'" + name.toStdString() + "' is not a valid element name");
-    return m_document->AddNode(xeElement, name, this);
+    return m_document->AddNode(xeElement, {name.constData(), size_t(name.size())}, this);
 }
 
 void TXmlNode::WriteString(const QByteArray& name, const QByteArray& value,

@@ -31,7 +31,15 @@ class TXmlNode
     };
 
 public:
-    TXmlNode(Key, TNativeXml* document, TsdElementType type, QByteArray name, TXmlNode* parent);
+    // A name in both forms, made once per distinct name of a document.
+    struct NameForms
+    {
+        QByteArray utf8;
+        QString unicode;
+    };
+
+    TXmlNode(Key, TNativeXml* document, TsdElementType type, const NameForms* name,
+             TXmlNode* parent);
     TXmlNode(const TXmlNode&) = delete;
     TXmlNode& operator=(const TXmlNode&) = delete;
     TXmlNode(TXmlNode&&) = default;
@@ -39,7 +47,10 @@ public:
 
     TsdElementType ElementType() const { return m_type; }
     bool IsElement() const { return m_type == xeElement; }
-    const QByteArray& Name() const { return m_name; }
+    const QByteArray& Name() const { return m_name->utf8; }
+    // The name as UTF-16, shared by every node of that name: comparing it, or lower-casing
+    // a name that is already lower case, costs no copy.
+    const QString& NameUnicode() const { return m_name->unicode; }
     // The containing node; none for a top-level node.
     TXmlNode* Parent() const { return m_parent; }
     // 0 for a top-level node, else the parent's depth plus 1.
@@ -91,7 +102,7 @@ private:
     TXmlNode* m_firstChild = nullptr;
     TXmlNode* m_lastChild = nullptr;
     TXmlNode* m_next = nullptr;
-    QByteArray m_name;
+    const NameForms* m_name;
     QByteArray m_value;
     std::vector<std::pair<QByteArray, QByteArray>> m_attributes;
     int m_depth;

@@ -178,7 +178,7 @@ void TXmlReader::StartElement(const char* name, const char** attributes)
     FlushText();
     if (m_stopped)
         return;
-    TXmlNode* node = m_document.AddNode(xeElement, m_document.InternName(name), m_current);
+    TXmlNode* node = m_document.AddNode(xeElement, name, m_current);
     for (const char** attribute = attributes; attribute[0]; attribute += 2) {
         node->m_attributes.emplace_back(QByteArray(attribute[0]),
                                         xmltext::NormalisedLineBreaks(QByteArray(attribute[1])));
