@@ -6,8 +6,8 @@
 #include <mutex>
 
 // Process-wide settings and folders. Set at start-up; the settings dialog replaces some of
-// them later while worker threads read them, so strings are guarded and read as copies and
-// scalars are atomic.
+// them later while worker threads read them, so strings are guarded and go in and out as
+// deep copies (never sharing a buffer across threads), and scalars are atomic.
 struct TFormatSettings
 {
     QChar ThousandSeparator;
@@ -45,12 +45,13 @@ private:
     QString get(const QString& field) const
     {
         std::lock_guard lock(m_mutex);
-        return field;
+        return QString(field.unicode(), field.size());
     }
     void set(QString& field, const QString& value)
     {
+        QString copy(value.unicode(), value.size());
         std::lock_guard lock(m_mutex);
-        field = value;
+        field.swap(copy);
     }
 
     mutable std::mutex m_mutex;

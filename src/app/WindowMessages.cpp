@@ -30,18 +30,38 @@ void TMessageQueue::SetHandler(int message, Handler handler)
 
 void TMessageQueue::Post(int message, int wParam)
 {
-    enqueue({message, wParam, nullptr});
+    enqueue({message, wParam, {}, nullptr});
 }
 
 void TMessageQueue::Send(int message, int wParam)
 {
-    if (std::this_thread::get_id() == m_guiThread) {
+    if (OnGuiThread()) {
         dispatch(message, wParam);
         return;
     }
+    sendAndWait({message, wParam, {}, nullptr});
+}
+
+void TMessageQueue::PostTask(std::function<void()> task)
+{
+    enqueue({0, 0, std::move(task), nullptr});
+}
+
+void TMessageQueue::SendTask(std::function<void()> task)
+{
+    if (OnGuiThread()) {
+        task();
+        return;
+    }
+    sendAndWait({0, 0, std::move(task), nullptr});
+}
+
+void TMessageQueue::sendAndWait(Pending pending)
+{
     std::promise<void> done;
     std::future<void> handled = done.get_future();
-    enqueue({message, wParam, &done});
+    pending.done = &done;
+    enqueue(std::move(pending));
     handled.wait();
 }
 
@@ -50,7 +70,7 @@ void TMessageQueue::enqueue(Pending pending)
     bool wake = false;
     {
         std::lock_guard lock(m_mutex);
-        m_queue.push_back(pending);
+        m_queue.push_back(std::move(pending));
         if (!m_wakePending) {
             m_wakePending = true;
             wake = true;
@@ -70,10 +90,13 @@ void TMessageQueue::Drain()
                 m_wakePending = false;
                 return;
             }
-            p = m_queue.front();
+            p = std::move(m_queue.front());
             m_queue.pop_front();
         }
-        dispatch(p.message, p.wParam);
+        if (p.task)
+            p.task();
+        else
+            dispatch(p.message, p.wParam);
         if (p.done)
             p.done->set_value();
     }

@@ -45,6 +45,12 @@ public:
     // Runs the handler at once when called on the GUI thread; otherwise waits for it.
     void Send(int message, int wParam = 0);
 
+    // The same for a piece of work on the GUI thread (row changes of workers, for one).
+    void PostTask(std::function<void()> task);
+    void SendTask(std::function<void()> task);
+
+    bool OnGuiThread() const { return std::this_thread::get_id() == m_guiThread; }
+
     // Runs everything queued so far (GUI thread); tests use it instead of an event loop.
     void Drain();
 
@@ -56,10 +62,12 @@ private:
     {
         int message;
         int wParam;
-        std::promise<void>* done; // set for a send from another thread
+        std::function<void()> task; // instead of a message when set
+        std::promise<void>* done;   // set for a send from another thread
     };
 
     void enqueue(Pending pending);
+    void sendAndWait(Pending pending);
     void dispatch(int message, int wParam);
 
     const std::thread::id m_guiThread;

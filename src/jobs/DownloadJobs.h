@@ -27,7 +27,8 @@ enum TConvertStatus : int
 };
 
 // A text field of a job record: written by one thread while others read it, so it sits
-// behind the record's mutex and is always read as a copy.
+// behind the record's mutex. Values go in and out as deep copies: the stored string never
+// shares its buffer (and reference count) with a string another thread holds.
 class TJobString
 {
 public:
@@ -38,12 +39,13 @@ public:
     QString get() const
     {
         std::lock_guard lock(m_mutex);
-        return m_value;
+        return QString(m_value.unicode(), m_value.size());
     }
     void set(const QString& value)
     {
+        QString copy(value.unicode(), value.size());
         std::lock_guard lock(m_mutex);
-        m_value = value;
+        m_value.swap(copy);
     }
 
 private:

@@ -108,8 +108,11 @@ const std::vector<LangKey>& LangKeys()
 
 QString Lang(const char* key)
 {
+    const QString k = QString::fromLatin1(key);
     std::lock_guard lock(g_tableMutex);
-    return g_table.value(QString::fromLatin1(key));
+    // A deep copy: the table's strings never share a buffer with another thread's.
+    const auto it = g_table.constFind(k);
+    return it == g_table.cend() ? QString() : QString(it->unicode(), it->size());
 }
 
 bool LoadLanguageFile(const QString& path)

@@ -12,11 +12,10 @@ public:
     QMap<QString, QString> values;
     QStringList written; // keys in write order, failed ones included
     int failFromWrite = -1;
-    int reads = 0;
+    QStringList* writeLog = nullptr; // outlives the store when set
 
     std::optional<QString> read(const QString& key) override
     {
-        ++reads;
         if (!values.contains(key))
             return std::nullopt;
         return values.value(key);
@@ -24,6 +23,8 @@ public:
     bool write(const QString& key, const QVariant& value) override
     {
         written.append(key);
+        if (writeLog)
+            writeLog->append(key);
         if (failFromWrite >= 0 && written.size() > failFromWrite)
             return false;
         values.insert(key, value.toString());
