@@ -9,7 +9,11 @@
 class IDesktop;
 class ListViewModel;
 class QItemSelectionModel;
+class QTimer;
+class TDownloadRows;
+class TDownloadScheduler;
 class TMessageQueue;
+struct TWorkerContext;
 
 // The core half of the main window: lives on the GUI thread, receives the program's
 // messages, owns the list models with their selection models and runs the commands the
@@ -25,6 +29,16 @@ public:
 
     TDownloadState& Downloads() { return m_downloads; }
     TMessageQueue& Messages() { return *m_messages; }
+    TDownloadRows& DownloadRows() { return *m_rows; }
+    TDownloadScheduler& Scheduler() { return *m_scheduler; }
+    TWorkerContext& Workers() { return *m_workers; }
+
+    // Worker threads that are still running; at the program's end they are left to the
+    // process end instead of being waited for.
+    int LiveWorkers() const;
+
+    // The once-a-second progress refresh of the download list.
+    void Timer1Timer();
 
     ListViewModel& DownloadList() { return *m_downloadList; }
     ListViewModel& PeopleList() { return *m_peopleList; }
@@ -58,4 +72,8 @@ private:
     std::unique_ptr<QItemSelectionModel> m_downloadSelection;
     std::unique_ptr<QItemSelectionModel> m_peopleSelection;
     std::unique_ptr<QItemSelectionModel> m_tracksSelection;
+    std::unique_ptr<TDownloadRows> m_rows;
+    std::unique_ptr<TWorkerContext> m_workers;
+    std::unique_ptr<TDownloadScheduler> m_scheduler;
+    std::unique_ptr<QTimer> m_timer;
 };

@@ -1,0 +1,68 @@
+#include "LinkIntake.h"
+
+#include "DownloadState.h"
+#include "ListViewModel.h"
+#include "app/ServiceHosts.h"
+#include "app/WindowMessages.h"
+#include "language/IniFile.h"
+
+QString NormaliseLink(const QString& link)
+{
+    if (link.left(8).compare(QLatin1String("https://"), Qt::CaseInsensitive) == 0)
+        return QStringLiteral("http://") + link.mid(8);
+    return link;
+}
+
+bool PassesSoundCloudHostTest(const QString& link)
+{
+    return link.toLower().contains(Hosts().SoundCloudWeb.toLower());
+}
+
+QString AcceptedDialogLink(const QString& line)
+{
+    const QString link = TrimBlanksAndControls(line);
+    if (link.isEmpty())
+        return {};
+    const bool http = link.left(7).compare(QLatin1String("http://"), Qt::CaseInsensitive) == 0;
+    const bool https = link.left(8).compare(QLatin1String("https://"), Qt::CaseInsensitive) == 0;
+    if (!(http || https) || !PassesSoundCloudHostTest(link))
+        return {};
+    return NormaliseLink(link);
+}
+
+QString AcceptedDroppedLink(const QString& text)
+{
+    const QString link = NormaliseLink(TrimBlanksAndControls(text));
+    if (link.isEmpty() ||
+        link.left(7).compare(QLatin1String("http://"), Qt::CaseInsensitive) != 0 ||
+        !PassesSoundCloudHostTest(link))
+        return {};
+    return link;
+}
+
+int AddDownloadJob(TJobIntake intake, const QString& link, bool startNow,
+                   const QString& followedUser, const QString& followedTrackId)
+{
+    TDownloadJobTable& table = intake.state.DownloadJobs;
+    const int id = table.Append();
+    TDownloadJobs* job = table.Job(id);
+    job->t_DownloadFollowed = !followedUser.isEmpty();
+    job->t_FollowedUser.set(followedUser);
+    job->t_FollowedTrackID.set(followedTrackId);
+    job->t_ConvertStatus = CONVERT_NONE;
+    job->t_URL.set(link);
+    job->t_Size = -1;
+    job->t_Received = 0;
+    job->t_Status = startNow ? JOB_QUEUED : JOB_STOPPED;
+
+    ListViewModel* list = &intake.list;
+    auto addRow = [list, job, id, link] {
+        // The icon shows the status the job has when its row appears.
+        list->appendItem({QString(), {QString(), QString(), link}, job->t_Status.load(), id});
+    };
+    if (intake.gui.OnGuiThread())
+        addRow();
+    else
+        intake.gui.PostTask(std::move(addRow));
+    return id;
+}

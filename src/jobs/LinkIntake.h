@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+
+class TDownloadState;
+class ListViewModel;
+class TMessageQueue;
+
+// "https://" (any letter case) becomes "http://"; the rest of the link is kept as it is.
+QString NormaliseLink(const QString& link);
+
+// The link names the SoundCloud web host anywhere (a plain substring test).
+bool PassesSoundCloudHostTest(const QString& link);
+
+// A line of the add-links dialog, trimmed, when it is an acceptable link (an http:// or
+// https:// link that passes the host test), normalised; empty otherwise.
+QString AcceptedDialogLink(const QString& line);
+
+// A dropped text, trimmed and normalised, when it is an acceptable http:// link; empty
+// otherwise.
+QString AcceptedDroppedLink(const QString& text);
+
+// Where new jobs go: the table (any thread) and the download list (GUI thread only).
+struct TJobIntake
+{
+    TDownloadState& state;
+    ListViewModel& list;
+    TMessageQueue& gui;
+};
+
+// Appends a job and its row; returns its id. Callable from any thread: the record is
+// appended at once, the row on the GUI thread (at once when called there). Posts nothing.
+int AddDownloadJob(TJobIntake intake, const QString& link, bool startNow,
+                   const QString& followedUser = {}, const QString& followedTrackId = {});

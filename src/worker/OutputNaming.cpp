@@ -1,0 +1,80 @@
+#include "OutputNaming.h"
+
+#include "jobs/DownloadState.h"
+
+#include <QFile>
+#include <QSet>
+
+namespace {
+constexpr int kMaxNumber = 10000;
+
+QString folderOf(const QString& path)
+{
+    return path.left(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
+} // namespace
+
+QString ReplaceBars(const QString& path)
+{
+    QString out = path;
+    out.replace(QLatin1Char('|'), QLatin1Char(' '));
+    return out;
+}
+
+QString SizeText(std::int64_t bytes)
+{
+    if (bytes == 0)
+        return {};
+    const auto scaled = [](std::int64_t n, double unit, char suffix) {
+        return QString::number(double(n) / unit, 'f', 2) + QLatin1Char(suffix);
+    };
+    if (bytes < 1024)
+        return QString::number(bytes) + QLatin1Char('B');
+    if (bytes < 1048576)
+        return scaled(bytes, 1024.0, 'K');
+    if (bytes < 1073741824)
+        return scaled(bytes, 1048576.0, 'M');
+    return scaled(bytes, 1073741824.0, 'G');
+}
+
+QString NumberedName(const QString& path, int count)
+{
+    return folderOf(path) + QString::number(count) + QLatin1Char('-') + LastPathPart(path);
+}
+
+TNameChoice ChooseAgainstCaptions(const QString& path, const QStringList& otherCaptions)
+{
+    QSet<QString> shown;
+    for (const QString& caption : otherCaptions) {
+        if (!caption.isEmpty())
+            shown.insert(caption.toLower());
+    }
+    TNameChoice choice{path, 0, path};
+    while (choice.count <= kMaxNumber && shown.contains(LastPathPart(choice.candidate).toLower())) {
+        ++choice.count;
+        choice.candidate = NumberedName(path, choice.count);
+    }
+    return choice;
+}
+
+QString ChooseAgainstDisk(TNameChoice choice, const std::function<bool(const QString&)>& exists)
+{
+    while (choice.count <= kMaxNumber && exists(choice.candidate)) {
+        ++choice.count;
+        choice.candidate = NumberedName(choice.path, choice.count);
+    }
+    return choice.candidate;
+}
+
+QString GiveMp3Name(const QString& workingFile)
+{
+    const QString plain = workingFile + QStringLiteral(".mp3");
+    if (!QFile::exists(plain))
+        return QFile::rename(workingFile, plain) ? plain : workingFile;
+    for (int i = 1; i <= kMaxNumber; ++i) {
+        const QString candidate = NumberedName(workingFile, i) + QStringLiteral(".mp3");
+        if (!QFile::exists(candidate))
+            return QFile::rename(workingFile, candidate) ? candidate : workingFile;
+    }
+    return workingFile;
+}

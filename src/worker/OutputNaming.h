@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <functional>
+
+// "|" becomes a blank; nothing else changes (the path stays whole).
+QString ReplaceBars(const QString& path);
+
+// The Size column text of a byte count: "" for 0, "512B", "2.00K", "1.00M", "1.00G".
+QString SizeText(std::int64_t bytes);
+
+// folder of path + count + "-" + file name of path.
+QString NumberedName(const QString& path, int count);
+
+// The working-file choice. First against the file names other rows of the list show
+// (letter case ignored), then against the disk; the numbering goes on from one to the other,
+// and gives up after 10000 (the last candidate is then used as it is).
+struct TNameChoice
+{
+    QString path;  // original path
+    int count = 0; // numbers used so far
+    QString candidate;
+};
+TNameChoice ChooseAgainstCaptions(const QString& path, const QStringList& otherCaptions);
+QString ChooseAgainstDisk(TNameChoice choice, const std::function<bool(const QString&)>& exists);
+
+// Gives a finished download its ".mp3" name without overwriting anything: name.mp3, else
+// 1-name.mp3, 2-name.mp3 ... Returns the file's name afterwards (unchanged when every
+// rename failed or every candidate existed).
+QString GiveMp3Name(const QString& workingFile);

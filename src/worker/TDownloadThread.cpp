@@ -1,0 +1,276 @@
+#include "TDownloadThread.h"
+
+#include "OutputNaming.h"
+#include "SoundCloudPage.h"
+#include "WorkerContext.h"
+#include "app/AppSettings.h"
+#include "app/ServiceHosts.h"
+#include "app/WindowMessages.h"
+#include "jobs/DownloadRows.h"
+#include "jobs/DownloadScheduler.h"
+#include "jobs/DownloadState.h"
+#include "jobs/ListViewModel.h"
+#include "net/EHttpException.h"
+#include "net/THttpCli.h"
+
+#include <QDir>
+#include <QFile>
+#include <QUrl>
+
+#include <thread>
+
+void TDownloadThread::Start(TWorkerContext& context, int jobId, int slot)
+{
+    context.liveWorkers.fetch_add(1);
+    std::thread([&context, jobId, slot] {
+        {
+            TDownloadThread worker(context, jobId, slot);
+            worker.Execute();
+            worker.Complete();
+        }
+        context.liveWorkers.fetch_sub(1);
+    }).detach();
+}
+
+TDownloadThread::TDownloadThread(TWorkerContext& context, int jobId, int slot)
+    : m_JobArrayID(jobId), m_DownloadThrdID(slot), m_context(context),
+      m_job(*context.state.DownloadJobs.Job(jobId)), m_saveTo(AppSettings().SaveToFolder())
+{
+}
+
+TDownloadThread::~TDownloadThread() = default;
+
+TWebsite TDownloadThread::DetectWebsite(const QString& link)
+{
+    const QString url = link.toLower();
+    const ServiceHosts& hosts = Hosts();
+    const auto has = [&url](const QString& host) {
+        return url.contains(host.toLower() + QLatin1Char('/'));
+    };
+    if (has(hosts.SoundCloudWeb))
+        return WEBSITE_SOUNDCLOUD;
+    if (has(hosts.YouTube) || has(hosts.YouTubeShort))
+        return WEBSITE_YOUTUBE;
+    return WEBSITE_OTHER;
+}
+
+QString TDownloadThread::PageFile() const
+{
+    return m_saveTo + QStringLiteral("Temp/") + QString::number(m_JobArrayID) +
+           QStringLiteral(".txt");
+}
+
+void TDownloadThread::SetStopped()
+{
+    if (m_job.t_Status.load() == JOB_DOWNLOADING)
+        m_job.t_Status = JOB_STOPPED;
+    m_context.rows.SetIcon(m_JobArrayID, JOB_STOPPED);
+}
+
+void TDownloadThread::Execute()
+{
+    m_GetData = 0;
+    m_job.t_GetData = 0;
+    m_MediaName.clear();
+    m_WebsiteID = DetectWebsite(m_job.t_URL.get());
+    TWorkerSlot& slot = *m_context.state.Slot(m_DownloadThrdID);
+
+    for (;;) {
+        m_job.t_Size = 0;
+        m_job.t_Received = 0;
+        m_job.t_Get_HTTP_200 = false;
+
+        auto client = std::make_unique<THttpCli>();
+        client->SetMultiThreaded(true);
+        client->OnCommand = [](THttpCli&, QString&) {
+        };
+        client->OnHeaderData = [this](THttpCli& c) {
+            HttpCliHeaderData(c);
+        };
+        client->OnDocData = [this](THttpCli& c, const char*, int len) {
+            HttpCliDocData(c, len);
+        };
+        client->SetConnection(QStringLiteral("Keep-Alive"));
+        client->SetURL(m_GetData == 0 ? m_job.t_URL.get() : m_job.t_MediaURL.get());
+        if (m_WebsiteID == WEBSITE_YOUTUBE) {
+            client->SetAccept(QStringLiteral("*/*"));
+            client->SetAgent(QStringLiteral(
+                "Mozilla/5.0 (Windows NT 6.1; WOW64) AppleWebKit/537.3 (KHTML, like Gecko) "
+                "Chrome/22.0.1221.0 Safari/537.3"));
+            client->SetNoCache(true);
+        }
+
+        std::unique_ptr<QFile> file;
+        if (!PrepareTarget(file)) {
+            SetStopped();
+            return;
+        }
+        client->SetRcvdStream(file.get());
+        slot.SetClient(client.get());
+        try {
+            client->Get();
+        } catch (const EHttpException&) {
+            // Judged below from what the handlers recorded.
+        }
+        slot.SetClient(nullptr);
+        client->SetRcvdStream(nullptr);
+        const QString written = file->fileName();
+        file.reset();
+        client.reset();
+
+        if (m_job.t_UserCancelDownload.load()) {
+            SetStopped();
+            QFile::remove(written);
+            return;
+        }
+        if (m_GetData == 1)
+            return;
+        bool resolved = false;
+        if (m_WebsiteID == WEBSITE_SOUNDCLOUD)
+            resolved = ParseSoundCloudPage();
+        // Links of other sites have no resolver: the job ends stopped instead of fetching
+        // the same page again and again.
+        if (!resolved)
+            return;
+        m_GetData = 1;
+        m_job.t_GetData = 1;
+        m_job.t_Size = 0;
+        m_job.t_Received = 0;
+    }
+}
+
+bool TDownloadThread::PrepareTarget(std::unique_ptr<QFile>& file)
+{
+    if (!QDir().mkpath(m_saveTo) || !QDir().mkpath(m_saveTo + QStringLiteral("Temp")))
+        return false;
+    QString path;
+    if (m_GetData == 0) {
+        path = PageFile();
+    } else {
+        // Bars are replaced in the name only: the save folder is the user's and stays as is.
+        const QString folder =
+            m_WebsiteID == WEBSITE_YOUTUBE ? m_saveTo + QStringLiteral("Temp/") : m_saveTo;
+        path = ChooseWorkingFile(folder + ReplaceBars(m_MediaName));
+        m_job.t_TempName.set(path);
+    }
+    std::lock_guard lock(m_context.state.FileCreateLock);
+    file = std::make_unique<QFile>(path);
+    return file->open(QIODevice::WriteOnly | QIODevice::Truncate);
+}
+
+QString TDownloadThread::ChooseWorkingFile(const QString& path)
+{
+    std::lock_guard lock(m_context.state.FileNameLock);
+    ListViewModel& list = m_context.rows.List();
+    const int self = m_JobArrayID;
+    TNameChoice choice;
+    // The other rows' captions are read on the GUI thread, which owns the list.
+    m_context.gui.SendTask([&] {
+        QStringList captions;
+        for (int row = 0; row < list.rowCount(); ++row) {
+            if (list.item(row).data != self)
+                captions.append(list.item(row).caption);
+        }
+        choice = ChooseAgainstCaptions(path, captions);
+    });
+    const QString name =
+        ChooseAgainstDisk(choice, [](const QString& p) { return QFile::exists(p); });
+    // Shown before the file exists, so the next worker's choice sees it.
+    m_context.gui.SendTask([&] {
+        const int row = FindRowByJob(list, self);
+        if (row > 0)
+            list.setText(row - 1, TDownloadRows::FileColumn, LastPathPart(name));
+    });
+    return name;
+}
+
+void TDownloadThread::HttpCliHeaderData(THttpCli& client)
+{
+    if (client.RcvdHeader().isEmpty())
+        return;
+    const QString line = client.RcvdHeader().constLast().trimmed();
+    const QString upper = line.toUpper();
+    if (upper.contains(QLatin1String("HTTP/1.0 200 OK")) ||
+        upper.contains(QLatin1String("HTTP/1.1 200 OK")))
+        m_job.t_Get_HTTP_200 = true;
+    if (upper.contains(QLatin1String("CONTENT-LENGTH"))) {
+        bool ok = false;
+        const qint64 size = line.mid(line.indexOf(QLatin1Char(':')) + 1).trimmed().toLongLong(&ok);
+        if (!ok) {
+            // A length that is not a number ends the request like any failure.
+            client.Abort();
+            return;
+        }
+        m_job.t_Size = size;
+        if (m_job.t_Get_HTTP_200.load() && m_GetData == 1)
+            m_context.rows.SetText(m_JobArrayID, TDownloadRows::SizeColumn, SizeText(size));
+    } else if (line.contains(QLatin1String("Location"))) {
+        m_job.t_MediaLocation.set(line.mid(line.indexOf(QLatin1Char(':')) + 1).trimmed());
+    }
+}
+
+void TDownloadThread::HttpCliDocData(THttpCli& client, int len)
+{
+    const qint64 received = m_job.t_Received.fetch_add(len) + len;
+    const qint64 size = m_job.t_Size.load();
+    if (size <= 0 || received < size)
+        return;
+    if (m_GetData == 1 && m_job.t_Get_HTTP_200.load()) {
+        m_job.t_Status = JOB_FINISHED;
+        m_context.rows.SetIcon(m_JobArrayID, JOB_FINISHED);
+        if (m_WebsiteID == WEBSITE_SOUNDCLOUD)
+            m_context.rows.SetText(m_JobArrayID, TDownloadRows::StatusColumn,
+                                   QStringLiteral("Finished"));
+    }
+    if ((m_WebsiteID == WEBSITE_SOUNDCLOUD && m_GetData == 0) || m_WebsiteID == WEBSITE_YOUTUBE)
+        client.Abort();
+}
+
+bool TDownloadThread::ParseSoundCloudPage()
+{
+    if (m_job.t_UserCancelDownload.load())
+        return false;
+    const QString page = PageFile();
+    if (!QFile::exists(page))
+        return false;
+    TSoundCloudTrack track;
+    if (!ReadSoundCloudPage(page, track))
+        return false;
+    if (track.found) {
+        m_job.t_MediaURL.set(track.streamUrl);
+        m_MediaName = SafeSoundCloudName(track.name);
+        if (m_MediaName.trimmed().isEmpty()) {
+            // No name on the page: the last part of the track's address names the file.
+            m_MediaName = SafeSoundCloudName(
+                QUrl(m_job.t_URL.get())
+                    .path()
+                    .section(QLatin1Char('/'), -1, -1, QString::SectionSkipEmpty));
+        }
+    }
+    QFile::remove(page);
+    return true;
+}
+
+void TDownloadThread::Complete()
+{
+    if (m_job.t_Status.load() != JOB_FINISHED) {
+        m_job.t_Status = JOB_STOPPED;
+        m_context.rows.SetIcon(m_JobArrayID, JOB_STOPPED);
+        const QString temp = m_job.t_TempName.get();
+        if (!temp.isEmpty() && QFile::exists(temp))
+            QFile::remove(temp);
+        if (QFile::exists(PageFile()))
+            QFile::remove(PageFile());
+    } else if (m_WebsiteID == WEBSITE_SOUNDCLOUD) {
+        const QString finalName = GiveMp3Name(m_job.t_TempName.get());
+        m_job.t_TempName.set(finalName);
+        m_context.rows.SetText(m_JobArrayID, TDownloadRows::FileColumn, LastPathPart(finalName));
+        m_job.t_FileName.set(finalName);
+        if (m_job.t_DownloadFollowed.load() && m_context.followedTrackDownloaded)
+            m_context.followedTrackDownloaded(m_job.t_FollowedUser.get(),
+                                              m_job.t_FollowedTrackID.get(), finalName);
+    }
+    const int slot = m_DownloadThrdID;
+    m_JobArrayID = 0;
+    TDownloadScheduler::WorkerEnded(m_context.state, m_context.gui, slot);
+}

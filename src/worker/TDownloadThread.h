@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QString>
+
+#include <memory>
+
+class QFile;
+class THttpCli;
+class TDownloadJobs;
+struct TWorkerContext;
+
+// Site of a job's link.
+enum TWebsite : int
+{
+    WEBSITE_OTHER = 0,
+    WEBSITE_SOUNDCLOUD = 1,
+    WEBSITE_YOUTUBE = 2,
+};
+
+// Downloads one job on a thread of its own: the page phase fetches the link and finds the
+// stream and the track name in it, the media phase fetches the stream into a working file,
+// and the completion names the file and frees the slot.
+class TDownloadThread
+{
+public:
+    // Starts the worker for a job in a slot on a detached thread; it frees itself.
+    static void Start(TWorkerContext& context, int jobId, int slot);
+
+    TDownloadThread(TWorkerContext& context, int jobId, int slot);
+    ~TDownloadThread();
+
+    void Execute();
+    // The job's end: final name or clean-up, then the slot is freed and the next job starts.
+    void Complete();
+
+    // Site of a link, from the configured host names followed by "/".
+    static TWebsite DetectWebsite(const QString& link);
+
+    int m_GetData = 0;
+    QString m_MediaName;
+    int m_WebsiteID = WEBSITE_OTHER;
+    int m_JobArrayID;
+    int m_DownloadThrdID;
+
+private:
+    void HttpCliHeaderData(THttpCli& client);
+    void HttpCliDocData(THttpCli& client, int len);
+    bool ParseSoundCloudPage();
+    // Creates the file of this pass; false when it cannot be created.
+    bool PrepareTarget(std::unique_ptr<QFile>& file);
+    QString ChooseWorkingFile(const QString& path);
+    QString PageFile() const;
+    void SetStopped();
+
+    TWorkerContext& m_context;
+    TDownloadJobs& m_job;
+    QString m_saveTo; // the save folder when the job started
+};
