@@ -50,9 +50,10 @@ QByteArray Resave(TNativeXml& xml)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    // The path's static is made first, so it is destroyed after the clean-up has run.
+    const QString path = FilePath();
     static const bool cleanup = std::atexit(RemoveFile) == 0;
     (void)cleanup;
-    const QString path = FilePath();
     {
         QFile file(path);
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
