@@ -26,9 +26,20 @@ ServiceHosts LoadServiceHosts(const QString& iniPath)
     return h;
 }
 
+namespace {
+ServiceHosts& configuredHosts()
+{
+    static ServiceHosts hosts = LoadServiceHosts(QFile::decodeName(qgetenv("QUILLBROOK_SERVICES")));
+    return hosts;
+}
+} // namespace
+
 const ServiceHosts& Hosts()
 {
-    static const ServiceHosts hosts =
-        LoadServiceHosts(QFile::decodeName(qgetenv("QUILLBROOK_SERVICES")));
-    return hosts;
+    return configuredHosts();
+}
+
+void OverrideServiceHosts(const ServiceHosts& hosts)
+{
+    configuredHosts() = hosts;
 }

@@ -19,5 +19,9 @@ struct ServiceHosts
 // Reads the configuration once; later calls return the same hosts.
 const ServiceHosts& Hosts();
 
+// Replaces the hosts for the rest of the run. For tests and embedders whose services only
+// get a port at run time; call it before any worker starts.
+void OverrideServiceHosts(const ServiceHosts& hosts);
+
 // Builds the hosts from the defaults and an optional INI file (used by Hosts() and tests).
 ServiceHosts LoadServiceHosts(const QString& iniPath);

@@ -34,12 +34,12 @@ void TDownloadScheduler::startWorker(int jobId, int slot)
 void TDownloadScheduler::WMStartJobs()
 {
     int passes = 0;
-    while (m_state.FindQueuedJob() > 0 &&
+    while (m_state.FindStartableJob() > 0 &&
            m_state.RunningDownloads.load() < m_state.MaxDownloads.load()) {
         if (passes > 100)
             return;
         ++passes;
-        const int job = m_state.FindQueuedJob();
+        const int job = m_state.FindStartableJob();
         if (job < 1)
             continue;
         const int slot = m_state.FindFreeSlot();
@@ -56,6 +56,9 @@ void TDownloadScheduler::WMResumeJob(int jobId)
         return;
     const int status = job->t_Status.load();
     if (status != JOB_STOPPED && status != JOB_QUEUED)
+        return;
+    // Its last worker is still ending; that worker's WM_START_JOBS starts it when queued.
+    if (m_state.FindSlotByJob(jobId) > 0)
         return;
     if (m_state.RunningDownloads.load() >= m_state.MaxDownloads.load())
         return;

@@ -19,6 +19,16 @@ int TDownloadState::FindQueuedJob() const
     return 0;
 }
 
+int TDownloadState::FindStartableJob() const
+{
+    const int count = DownloadJobs.Count();
+    for (int id = 1; id <= count; ++id) {
+        if (DownloadJobs.Job(id)->t_Status.load() == JOB_QUEUED && FindSlotByJob(id) == 0)
+            return id;
+    }
+    return 0;
+}
+
 int TDownloadState::FindFreeSlot() const
 {
     for (int s = 0; s < kWorkerSlotCount; ++s) {

@@ -28,6 +28,10 @@ public:
 
     // First id (ascending) whose status is JOB_QUEUED, else 0.
     int FindQueuedJob() const;
+    // The first queued job that no worker holds any more, else 0. A job that was just
+    // stopped keeps its worker for a moment while that worker cleans up; it must not get a
+    // second one meanwhile.
+    int FindStartableJob() const;
     // Lowest slot whose busy flag is clear, else 0.
     int FindFreeSlot() const;
     // Lowest busy slot whose worker runs the job, else 0.

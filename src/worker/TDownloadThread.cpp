@@ -118,7 +118,9 @@ void TDownloadThread::Execute()
         file.reset();
         client.reset();
 
-        if (m_job.t_UserCancelDownload.load()) {
+        // A stop that comes after the last byte arrived is too late: the file is complete
+        // and is kept.
+        if (m_job.t_UserCancelDownload.load() && m_job.t_Status.load() != JOB_FINISHED) {
             SetStopped();
             QFile::remove(written);
             return;
@@ -254,8 +256,11 @@ bool TDownloadThread::ParseSoundCloudPage()
 void TDownloadThread::Complete()
 {
     if (m_job.t_Status.load() != JOB_FINISHED) {
-        m_job.t_Status = JOB_STOPPED;
-        m_context.rows.SetIcon(m_JobArrayID, JOB_STOPPED);
+        // Only a job still marked downloading becomes stopped: one the user queued again
+        // after its stop keeps that, and starts once this worker has freed its slot.
+        int downloading = JOB_DOWNLOADING;
+        if (m_job.t_Status.compare_exchange_strong(downloading, JOB_STOPPED))
+            m_context.rows.SetIcon(m_JobArrayID, JOB_STOPPED);
         const QString temp = m_job.t_TempName.get();
         if (!temp.isEmpty() && QFile::exists(temp))
             QFile::remove(temp);

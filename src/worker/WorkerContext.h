@@ -13,6 +13,13 @@ class TMessageQueue;
 // program; workers only reach it through this.
 struct TWorkerContext
 {
+    TWorkerContext(TDownloadState& s, TDownloadRows& r, TMessageQueue& g)
+        : state(s), rows(r), gui(g)
+    {
+    }
+    TWorkerContext(const TWorkerContext&) = delete;
+    TWorkerContext& operator=(const TWorkerContext&) = delete;
+
     TDownloadState& state;
     TDownloadRows& rows;
     TMessageQueue& gui;
