@@ -4,12 +4,10 @@
 #include "UserPrompts.h"
 #include "WindowMessages.h"
 #include "jobs/DownloadProgress.h"
-#include "jobs/DownloadRows.h"
-#include "jobs/DownloadScheduler.h"
+#include "jobs/DownloadState.h"
 #include "jobs/ListViewModel.h"
 #include "language/LangStrings.h"
-#include "worker/TDownloadThread.h"
-#include "worker/WorkerContext.h"
+#include "worker/DownloadEngine.h"
 
 #include <QItemSelectionModel>
 #include <QTimer>
@@ -44,34 +42,34 @@ MainController::MainController(IDesktop& desktop, QObject* parent)
       m_downloadSelection(std::make_unique<QItemSelectionModel>(m_downloadList.get())),
       m_peopleSelection(std::make_unique<QItemSelectionModel>(m_peopleList.get())),
       m_tracksSelection(std::make_unique<QItemSelectionModel>(m_tracksList.get())),
-      m_rows(std::make_unique<TDownloadRows>(*m_downloadList, *m_messages)),
-      m_workers(std::make_unique<TWorkerContext>(m_downloads, *m_rows, *m_messages)),
-      m_scheduler(std::make_unique<TDownloadScheduler>(
-          m_downloads, *m_rows,
-          [this](int job, int slot) { TDownloadThread::Start(*m_workers, job, slot); })),
+      m_engine(std::make_unique<TDownloadEngine>(*m_downloadList, *m_messages)),
       m_timer(std::make_unique<QTimer>())
 {
-    m_scheduler->Connect(*m_messages);
     m_timer->setInterval(1000);
     connect(m_timer.get(), &QTimer::timeout, this, &MainController::Timer1Timer);
     m_timer->start();
 }
 
+TDownloadState& MainController::Downloads()
+{
+    return m_engine->State();
+}
+
 int MainController::LiveWorkers() const
 {
-    return m_workers->liveWorkers.load();
+    return m_engine->LiveWorkers();
 }
 
 void MainController::Timer1Timer()
 {
-    ::Timer1Timer(m_downloads, *m_downloadList);
+    ::Timer1Timer(m_engine->State(), *m_downloadList);
 }
 
 MainController::~MainController() = default;
 
 void MainController::FormShow()
 {
-    m_downloads.MaxDownloads.store(10);
+    m_engine->State().MaxDownloads.store(10);
 }
 
 void MainController::ApplyListHeaders()

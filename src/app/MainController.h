@@ -1,7 +1,5 @@
 #pragma once
 
-#include "jobs/DownloadState.h"
-
 #include <QObject>
 
 #include <memory>
@@ -10,8 +8,10 @@ class IDesktop;
 class ListViewModel;
 class QItemSelectionModel;
 class QTimer;
+class TDownloadEngine;
 class TDownloadRows;
 class TDownloadScheduler;
+class TDownloadState;
 class TMessageQueue;
 struct TWorkerContext;
 
@@ -27,11 +27,9 @@ public:
     explicit MainController(IDesktop& desktop, QObject* parent = nullptr);
     ~MainController() override;
 
-    TDownloadState& Downloads() { return m_downloads; }
+    TDownloadState& Downloads();
     TMessageQueue& Messages() { return *m_messages; }
-    TDownloadRows& DownloadRows() { return *m_rows; }
-    TDownloadScheduler& Scheduler() { return *m_scheduler; }
-    TWorkerContext& Workers() { return *m_workers; }
+    TDownloadEngine& Engine() { return *m_engine; }
 
     // Worker threads that are still running; at the program's end they are left to the
     // process end instead of being waited for.
@@ -64,7 +62,6 @@ public:
 
 private:
     IDesktop& m_desktop;
-    TDownloadState m_downloads;
     std::unique_ptr<TMessageQueue> m_messages;
     std::unique_ptr<ListViewModel> m_downloadList;
     std::unique_ptr<ListViewModel> m_peopleList;
@@ -72,8 +69,6 @@ private:
     std::unique_ptr<QItemSelectionModel> m_downloadSelection;
     std::unique_ptr<QItemSelectionModel> m_peopleSelection;
     std::unique_ptr<QItemSelectionModel> m_tracksSelection;
-    std::unique_ptr<TDownloadRows> m_rows;
-    std::unique_ptr<TWorkerContext> m_workers;
-    std::unique_ptr<TDownloadScheduler> m_scheduler;
+    std::unique_ptr<TDownloadEngine> m_engine;
     std::unique_ptr<QTimer> m_timer;
 };

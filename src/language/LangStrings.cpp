@@ -131,6 +131,15 @@ bool LoadLanguageFile(const QString& path)
     return true;
 }
 
+void LoadDefaultLanguage()
+{
+    QHash<QString, QString> table;
+    for (const LangKey& k : LangKeys())
+        table.insert(QString::fromLatin1(k.key), k.defaultText);
+    std::lock_guard lock(g_tableMutex);
+    g_table.swap(table);
+}
+
 QString LanguageDisplayName(const QString& path)
 {
     return IniFile::load(path).value(QStringLiteral("Info"), QStringLiteral("Language"));

@@ -25,6 +25,9 @@ QString Lang(const char* key);
 // False (and the table unchanged) when no file exists at the path.
 bool LoadLanguageFile(const QString& path);
 
+// Fills the table with the built-in English defaults (for front ends without a window).
+void LoadDefaultLanguage();
+
 // The display name in the "Info" section ("Language"), trimmed; empty when absent.
 QString LanguageDisplayName(const QString& path);
 

@@ -7,6 +7,9 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include <cstdio>
+#include <cstdlib>
+
 DesktopFrontEnd::DesktopFrontEnd(int& argc, char** argv) : m_argc(argc), m_argv(argv) {}
 
 DesktopFrontEnd::~DesktopFrontEnd() = default;
@@ -35,5 +38,12 @@ int DesktopFrontEnd::runWindows()
     MainController controller(desktop);
     TTarnMainWin mainWindow(controller);
     mainWindow.show();
-    return application.exec();
+    const int code = application.exec();
+    if (controller.LiveWorkers() > 0) {
+        // Running downloads end with the process: their threads still use the engine, so
+        // nothing of it may be torn down under them.
+        std::fflush(nullptr);
+        std::_Exit(code);
+    }
+    return code;
 }

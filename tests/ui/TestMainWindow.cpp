@@ -5,6 +5,7 @@
 #include "app/AppSettings.h"
 #include "app/MainController.h"
 #include "app/ServiceHosts.h"
+#include "jobs/DownloadState.h"
 #include "jobs/ListViewModel.h"
 #include "language/LangStrings.h"
 #include "ui/TTarnMainWin.h"

@@ -1,0 +1,199 @@
+#include "CliDownloader.h"
+
+#include "app/WindowMessages.h"
+#include "jobs/DownloadProgress.h"
+#include "jobs/DownloadRows.h"
+#include "jobs/DownloadState.h"
+#include "jobs/LinkIntake.h"
+#include "jobs/ListViewModel.h"
+#include "language/LangStrings.h"
+#include "worker/DownloadEngine.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+const char* statusWord(int status)
+{
+    switch (status) {
+    case JOB_DOWNLOADING:
+        return "downloading";
+    case JOB_FINISHED:
+        return "finished";
+    case JOB_QUEUED:
+        return "queued";
+    default:
+        return "stopped";
+    }
+}
+
+QString fit(const QString& text, int width)
+{
+    if (text.size() <= width)
+        return text.leftJustified(width);
+    return text.left(width - 1) + QChar(0x2026);
+}
+
+} // namespace
+
+TCliDownloader::TCliDownloader(bool liveTable, QObject* parent)
+    : QObject(parent), m_live(liveTable), m_gui(std::make_unique<TMessageQueue>()),
+      m_list(std::make_unique<ListViewModel>(QStringList{Lang("String1_9"), Lang("String1_10"),
+                                                         Lang("String1_11"), Lang("String1_12")})),
+      m_engine(std::make_unique<TDownloadEngine>(*m_list, *m_gui)),
+      m_timer(std::make_unique<QTimer>())
+{
+    m_engine->State().MaxDownloads = 10;
+    connect(m_timer.get(), &QTimer::timeout, this, &TCliDownloader::tick);
+}
+
+TCliDownloader::~TCliDownloader() = default;
+
+int TCliDownloader::LiveWorkers() const
+{
+    return m_engine->LiveWorkers();
+}
+
+int TCliDownloader::Add(const QStringList& links)
+{
+    int added = 0;
+    for (const QString& raw : links) {
+        const QString link = AcceptedDialogLink(raw);
+        if (link.isEmpty()) {
+            std::fprintf(stderr, "skipped (not a SoundCloud link): %s\n", qPrintable(raw));
+            continue;
+        }
+        AddDownloadJob(m_engine->Intake(), link, true);
+        m_links.append(raw);
+        m_lastReported.append(QString());
+        ++added;
+    }
+    return added;
+}
+
+void TCliDownloader::Start()
+{
+    m_gui->Post(WM_START_JOBS);
+    m_timer->start(m_live ? 250 : 500);
+    draw(false);
+}
+
+void TCliDownloader::Interrupt()
+{
+    if (!m_interrupted)
+        std::fprintf(stderr, "\nStopping...\n");
+    m_interrupted = true;
+    tick();
+}
+
+void TCliDownloader::tick()
+{
+    TDownloadState& state = m_engine->State();
+    if (m_interrupted) {
+        // As the Stop command: queued jobs stop at once, running ones are aborted. A worker
+        // between its two requests has no client to abort, so ask again on every tick.
+        for (int id = 1; id <= state.DownloadJobs.Count(); ++id) {
+            TDownloadJobs* job = state.DownloadJobs.Job(id);
+            if (job->t_Status.load() == JOB_QUEUED) {
+                job->t_Status = JOB_STOPPED;
+                m_engine->Rows().SetIcon(id, JOB_STOPPED);
+            } else if (job->t_Status.load() == JOB_DOWNLOADING) {
+                m_gui->Post(WM_STOP_JOB, id);
+            }
+        }
+    }
+    Timer1Timer(state, *m_list);
+    if (m_live)
+        draw(false);
+    else
+        printChanges();
+    const bool waiting = state.FindStartableJob() > 0;
+    if (m_engine->LiveWorkers() == 0 && !waiting)
+        finish();
+}
+
+void TCliDownloader::draw(bool final)
+{
+    if (!m_live)
+        return;
+    QString out;
+    if (m_drawnLines > 0)
+        out += QStringLiteral("\x1b[%1A").arg(m_drawnLines);
+    const TDownloadState& state = m_engine->State();
+    int lines = 0;
+    const auto line = [&](const QString& text) {
+        out += QStringLiteral("\r\x1b[2K") + text + QLatin1Char('\n');
+        ++lines;
+    };
+    line(fit(QStringLiteral("File"), 36) + QLatin1Char(' ') + fit(QStringLiteral("Size"), 9) +
+         QLatin1Char(' ') + fit(QStringLiteral("State"), 12) + QStringLiteral("Progress"));
+    int finished = 0;
+    for (int row = 0; row < m_list->rowCount(); ++row) {
+        const int id = m_list->item(row).data;
+        const TDownloadJobs* job = state.DownloadJobs.Job(id);
+        const int status = job->t_Status.load();
+        finished += status == JOB_FINISHED;
+        QString name = m_list->text(row, TDownloadRows::FileColumn);
+        if (name.isEmpty())
+            name = m_links.value(id - 1);
+        line(fit(name, 36) + QLatin1Char(' ') +
+             fit(m_list->text(row, TDownloadRows::SizeColumn), 9) + QLatin1Char(' ') +
+             fit(QString::fromLatin1(statusWord(status)), 12) +
+             m_list->text(row, TDownloadRows::StatusColumn).trimmed());
+    }
+    line(QStringLiteral("%1 of %2 finished%3")
+             .arg(finished)
+             .arg(m_list->rowCount())
+             .arg(final ? QString()
+                        : QStringLiteral(", %1 running").arg(state.RunningDownloads.load())));
+    m_drawnLines = lines;
+    std::fputs(out.toLocal8Bit().constData(), stdout);
+    std::fflush(stdout);
+}
+
+void TCliDownloader::printChanges()
+{
+    const TDownloadState& state = m_engine->State();
+    for (int row = 0; row < m_list->rowCount(); ++row) {
+        const int id = m_list->item(row).data;
+        const int status = state.DownloadJobs.Job(id)->t_Status.load();
+        const QString name = m_list->text(row, TDownloadRows::FileColumn);
+        const QString size = m_list->text(row, TDownloadRows::SizeColumn);
+        const QString text = QStringLiteral("%1 %2 %3")
+                                 .arg(QString::fromLatin1(statusWord(status)),
+                                      name.isEmpty() ? m_links.value(id - 1) : name, size);
+        if (text != m_lastReported[id - 1]) {
+            m_lastReported[id - 1] = text;
+            std::printf("[%d] %s\n", id, qPrintable(text.trimmed()));
+        }
+    }
+    std::fflush(stdout);
+}
+
+void TCliDownloader::finish()
+{
+    m_timer->stop();
+    m_gui->Drain();
+    if (m_live)
+        draw(true);
+    else
+        printChanges();
+    const TDownloadState& state = m_engine->State();
+    int failed = 0;
+    for (int id = 1; id <= state.DownloadJobs.Count(); ++id) {
+        const TDownloadJobs* job = state.DownloadJobs.Job(id);
+        if (job->t_Status.load() == JOB_FINISHED) {
+            std::printf("saved: %s\n", qPrintable(job->t_FileName.get()));
+            continue;
+        }
+        ++failed;
+        std::fprintf(stderr, "%s: %s\n", m_interrupted ? "stopped" : "failed",
+                     qPrintable(m_links.value(id - 1)));
+    }
+    std::fflush(stdout);
+    m_exitCode = failed == 0 ? 0 : 1;
+    QCoreApplication::exit(m_exitCode);
+}

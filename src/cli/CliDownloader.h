@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QObject>
+#include <QStringList>
+
+#include <memory>
+
+class ListViewModel;
+class QTimer;
+class TDownloadEngine;
+class TMessageQueue;
+
+// Downloads links with the program's engine and shows them in the terminal: a live table
+// when the output is a terminal, plain lines otherwise. Ends the event loop when every job
+// has ended; Ctrl+C stops the running jobs as the Stop command does.
+class TCliDownloader : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit TCliDownloader(bool liveTable, QObject* parent = nullptr);
+    ~TCliDownloader() override;
+
+    // Adds the links that pass the add-links rules; returns how many were added. Rejected
+    // ones are reported on stderr.
+    int Add(const QStringList& links);
+    // Starts the jobs; the event loop quits with the exit code once all have ended.
+    void Start();
+    // Ctrl+C: stop everything that runs or waits.
+    void Interrupt();
+
+    int ExitCode() const { return m_exitCode; }
+    int LiveWorkers() const;
+
+private:
+    void tick();
+    void draw(bool final);
+    void printChanges();
+    void finish();
+
+    bool m_live;
+    std::unique_ptr<TMessageQueue> m_gui;
+    std::unique_ptr<ListViewModel> m_list;
+    std::unique_ptr<TDownloadEngine> m_engine;
+    std::unique_ptr<QTimer> m_timer;
+    QStringList m_links;        // by job id - 1
+    QStringList m_lastReported; // plain mode: last line printed per job
+    int m_drawnLines = 0;
+    bool m_interrupted = false;
+    int m_exitCode = 0;
+};

@@ -1,0 +1,113 @@
+// quillbrook-cli: Quillbrook's download engine without a window.
+//
+//   quillbrook-cli download LINK... [--save-to DIR]
+#include "CliDownloader.h"
+#include "app/AppSettings.h"
+#include "app/Folders.h"
+#include "app/SettingsStore.h"
+#include "language/LangStrings.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
+
+namespace {
+
+int g_signalPipe[2] = {-1, -1};
+
+void onSignal(int)
+{
+    const char c = 1;
+    [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &c, 1);
+}
+
+int usage(FILE* to)
+{
+    std::fputs("Usage: quillbrook-cli download LINK... [--save-to DIR]\n"
+               "\n"
+               "Downloads SoundCloud track links into the save folder of your settings (or DIR),\n"
+               "up to ten at once, and exits when every job has ended: 0 when all finished,\n"
+               "1 otherwise. Ctrl+C stops the running downloads.\n",
+               to);
+    return to == stdout ? 0 : 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QStringList args = QCoreApplication::arguments().mid(1);
+    if (args.isEmpty() || args.contains(QLatin1String("--help")) ||
+        args.contains(QLatin1String("-h")))
+        return usage(args.isEmpty() ? stderr : stdout);
+    if (args.takeFirst() != QLatin1String("download"))
+        return usage(stderr);
+
+    QString saveTo;
+    QStringList links;
+    for (int i = 0; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--save-to")) {
+            if (i + 1 >= args.size())
+                return usage(stderr);
+            saveTo = args[++i];
+        } else if (args[i].startsWith(QLatin1String("--save-to="))) {
+            saveTo = args[i].mid(10);
+        } else {
+            links.append(args[i]);
+        }
+    }
+    if (links.isEmpty())
+        return usage(stderr);
+
+    // The user's own settings and folders; --save-to applies to this run only.
+    TAppSettings& settings = AppSettings();
+    settings.SetDataDir(DataDirFrom(DocumentsFolder()));
+    settings.SetAppDir(AppDirFrom(ExecutablePath(argv[0])));
+    {
+        QSettingsBackend store;
+        ApplyStoredSettings(ReadSettings(store, settings.DataDir()));
+    }
+    if (!saveTo.isEmpty())
+        settings.SetSaveToFolder(WithTrailingSlash(QDir(saveTo).absolutePath()));
+    if (!LoadLanguageFile(settings.LanguageFilePath()))
+        LoadDefaultLanguage();
+
+    const bool terminal = ::isatty(STDOUT_FILENO) == 1;
+    TCliDownloader downloader(terminal);
+    if (downloader.Add(links) == 0) {
+        std::fputs("No SoundCloud link to download.\n", stderr);
+        return 2;
+    }
+    std::printf("Saving to %s\n", qPrintable(settings.SaveToFolder()));
+
+    // Ctrl+C and SIGTERM: the first stops the downloads, a second one ends at once.
+    if (::pipe(g_signalPipe) == 0) {
+        std::signal(SIGINT, onSignal);
+        std::signal(SIGTERM, onSignal);
+    }
+    int signals = 0;
+    QSocketNotifier notifier(g_signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&notifier, &QSocketNotifier::activated, [&] {
+        char c;
+        [[maybe_unused]] const ssize_t n = ::read(g_signalPipe[0], &c, 1);
+        if (++signals > 1) {
+            std::fflush(nullptr);
+            std::_Exit(130);
+        }
+        downloader.Interrupt();
+    });
+
+    downloader.Start();
+    const int code = QCoreApplication::exec();
+    if (downloader.LiveWorkers() > 0) {
+        std::fflush(nullptr);
+        std::_Exit(code);
+    }
+    return code;
+}

@@ -1,0 +1,120 @@
+#include "FakeSoundCloud.h"
+#include "TestRegistry.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+
+using namespace std::chrono_literals;
+
+// quillbrook-cli as a user runs it, against the fake SoundCloud service.
+class TestCli : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+    struct TRun
+    {
+        int code;
+        QString out;
+        QString err;
+    };
+
+    QProcess* start(qbtest::TFakeSoundCloud& sc, const QStringList& args)
+    {
+        const QString hosts = m_dir.filePath(QStringLiteral("hosts.ini"));
+        QFile f(hosts);
+        f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        f.write("[Hosts]\nSoundCloudWeb=" + sc.Host().toUtf8() + "\n");
+        f.close();
+        auto* p = new QProcess(this);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QUILLBROOK_SERVICES"), hosts);
+        p->setProcessEnvironment(env);
+        p->start(QStringLiteral(QB_BIN_DIR "/quillbrook-cli"), args);
+        return p;
+    }
+
+    TRun finish(QProcess* p)
+    {
+        if (!p->waitForFinished(60000))
+            p->kill();
+        TRun r{p->exitStatus() == QProcess::NormalExit ? p->exitCode() : -1,
+               QString::fromUtf8(p->readAllStandardOutput()),
+               QString::fromUtf8(p->readAllStandardError())};
+        p->deleteLater();
+        return r;
+    }
+
+    QString saveDir(const char* name) { return m_dir.filePath(QString::fromLatin1(name)); }
+
+private Q_SLOTS:
+    void downloadsEveryLinkAndExitsZero()
+    {
+        qbtest::TFakeSoundCloud sc;
+        const QString a = sc.AddTrack({.name = "First", .size = 300000});
+        const QString b = sc.AddTrack({.name = "Second", .size = 1000});
+        const TRun r = finish(start(sc, {"download", a, "http://example.org/not-soundcloud", b,
+                                         "--save-to", saveDir("one")}));
+        QCOMPARE(r.code, 0);
+        QVERIFY(r.err.contains(
+            QLatin1String("skipped (not a SoundCloud link): http://example.org/not-soundcloud")));
+        QVERIFY(r.out.contains(QLatin1String("saved: ") + saveDir("one") +
+                               QLatin1String("/First.mp3")));
+        QCOMPARE(QFileInfo(saveDir("one") + QStringLiteral("/First.mp3")).size(), 300000);
+        QCOMPARE(QFileInfo(saveDir("one") + QStringLiteral("/Second.mp3")).size(), 1000);
+    }
+
+    void failedLinksAreNamedAndExitOne()
+    {
+        qbtest::TFakeSoundCloud sc;
+        const QString good = sc.AddTrack({.name = "Good", .size = 100});
+        const QString bad = sc.AddTrack({.name = "Bad", .size = 100, .status = 404});
+        const TRun r = finish(start(sc, {"download", good, bad, "--save-to", saveDir("two")}));
+        QCOMPARE(r.code, 1);
+        QVERIFY(r.err.contains(QLatin1String("failed: ") + bad));
+        QVERIFY(!r.err.contains(QLatin1String("failed: ") + good));
+        QCOMPARE(QDir(saveDir("two")).entryList(QDir::Files), QStringList{"Good.mp3"});
+    }
+
+    void interruptStopsAndCleansUp()
+    {
+        qbtest::TFakeSoundCloud sc;
+        QStringList args{"download"};
+        for (int i = 0; i < 3; ++i)
+            args << sc.AddTrack({.name = "Long", .size = 5000000, .pieceSize = 8192, .gap = 20ms});
+        args << "--save-to" << saveDir("three");
+        QProcess* p = start(sc, args);
+        QTRY_VERIFY_WITH_TIMEOUT(QDir(saveDir("three")).entryList(QDir::Files).size() == 3, 20000);
+        ::kill(pid_t(p->processId()), SIGINT);
+        const TRun r = finish(p);
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.err.count(QLatin1String("stopped: ")), 3);
+        QCOMPARE(QDir(saveDir("three")).entryList(QDir::Files), QStringList{});
+        QCOMPARE(QDir(saveDir("three") + QStringLiteral("/Temp")).entryList(QDir::Files),
+                 QStringList{});
+    }
+
+    void usageErrors_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("no command") << QStringList{};
+        QTest::newRow("unknown command") << QStringList{"fetch", "x"};
+        QTest::newRow("no links") << QStringList{"download"};
+        QTest::newRow("only bad links") << QStringList{"download", "ftp://soundcloud.com/a"};
+    }
+    void usageErrors()
+    {
+        QFETCH(QStringList, args);
+        qbtest::TFakeSoundCloud sc;
+        QCOMPARE(finish(start(sc, args)).code, 2);
+    }
+};
+
+QB_TEST(TestCli, "e2e");
+#include "TestCli.moc"

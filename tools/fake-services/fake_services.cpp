@@ -1,0 +1,86 @@
+// fake-services --hosts-file FILE [--tracks N] [--size BYTES] [--slow]
+//
+// Serves N SoundCloud-like track pages and streams on 127.0.0.1, writes a hosts file for
+// QUILLBROOK_SERVICES that points the SoundCloud web host at them, prints one track link a
+// line, and serves until it is stopped (Ctrl+C).
+#include "FakeSoundCloud.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QStringList>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <thread>
+
+namespace {
+volatile std::sig_atomic_t g_stop = 0;
+void onSignal(int)
+{
+    g_stop = 1;
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QStringList args = QCoreApplication::arguments().mid(1);
+    QString hostsFile;
+    int tracks = 5;
+    qint64 size = 3 * 1024 * 1024;
+    bool slow = false;
+    for (int i = 0; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--hosts-file") && i + 1 < args.size())
+            hostsFile = args[++i];
+        else if (args[i] == QLatin1String("--tracks") && i + 1 < args.size())
+            tracks = args[++i].toInt();
+        else if (args[i] == QLatin1String("--size") && i + 1 < args.size())
+            size = args[++i].toLongLong();
+        else if (args[i] == QLatin1String("--slow"))
+            slow = true;
+        else {
+            std::fputs(
+                "usage: fake-services --hosts-file FILE [--tracks N] [--size BYTES] [--slow]\n",
+                stderr);
+            return 2;
+        }
+    }
+    if (hostsFile.isEmpty() || tracks < 1 || size < 0) {
+        std::fputs("usage: fake-services --hosts-file FILE [--tracks N] [--size BYTES] [--slow]\n",
+                   stderr);
+        return 2;
+    }
+
+    qbtest::TFakeSoundCloud service;
+    const QString host = service.Host();
+    QFile hosts(hostsFile);
+    if (!hosts.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(hostsFile));
+        return 1;
+    }
+    hosts.write(QStringLiteral("[Hosts]\nSoundCloudWeb=%1\nMaker=%1\n").arg(host).toUtf8());
+    hosts.close();
+
+    static const char* const kNames[] = {"Morning Tide", "Copper Lanterns", "Slow River",
+                                         "Night Market", "Paper Boats",     "Glasshouse"};
+    for (int i = 0; i < tracks; ++i) {
+        qbtest::TFakeTrack t;
+        t.name = QString::fromLatin1(kNames[i % 6]);
+        if (i >= 6)
+            t.name += QStringLiteral(" %1").arg(i / 6 + 1);
+        t.size = size;
+        if (slow) {
+            t.pieceSize = 16 * 1024;
+            t.gap = std::chrono::milliseconds(40);
+        }
+        std::printf("%s\n", qPrintable(service.AddTrack(t)));
+    }
+    std::fflush(stdout);
+
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
+    while (!g_stop)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    return 0;
+}
