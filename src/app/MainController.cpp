@@ -3,6 +3,7 @@
 #include "ServiceHosts.h"
 #include "UserPrompts.h"
 #include "WindowMessages.h"
+#include "jobs/DownloadListCommands.h"
 #include "jobs/DownloadProgress.h"
 #include "jobs/DownloadState.h"
 #include "jobs/ListViewModel.h"
@@ -32,8 +33,9 @@ QStringList defaults(std::initializer_list<const char*> english)
 
 } // namespace
 
-MainController::MainController(IDesktop& desktop, QObject* parent)
-    : QObject(parent), m_desktop(desktop), m_messages(std::make_unique<TMessageQueue>()),
+MainController::MainController(IPrompts& prompts, IDesktop& desktop, QObject* parent)
+    : QObject(parent), m_prompts(prompts), m_desktop(desktop),
+      m_messages(std::make_unique<TMessageQueue>()),
       m_downloadList(std::make_unique<ListViewModel>(defaults({"File", "Size", "Status", "URL"}))),
       m_peopleList(std::make_unique<ListViewModel>(
           defaults({"Auto Check", "Name", "Tracks", "Downloads", "Last check time"}), true)),
@@ -43,6 +45,9 @@ MainController::MainController(IDesktop& desktop, QObject* parent)
       m_peopleSelection(std::make_unique<QItemSelectionModel>(m_peopleList.get())),
       m_tracksSelection(std::make_unique<QItemSelectionModel>(m_tracksList.get())),
       m_engine(std::make_unique<TDownloadEngine>(*m_downloadList, *m_messages)),
+      m_listCommands(std::make_unique<TDownloadListCommands>(m_engine->State(), m_engine->Rows(),
+                                                             *m_downloadSelection, *m_messages,
+                                                             m_prompts, m_desktop)),
       m_timer(std::make_unique<QTimer>())
 {
     m_timer->setInterval(1000);

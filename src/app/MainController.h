@@ -5,6 +5,8 @@
 #include <memory>
 
 class IDesktop;
+class IPrompts;
+class TDownloadListCommands;
 class ListViewModel;
 class QItemSelectionModel;
 class QTimer;
@@ -24,12 +26,13 @@ class MainController : public QObject
     Q_OBJECT
 
 public:
-    explicit MainController(IDesktop& desktop, QObject* parent = nullptr);
+    MainController(IPrompts& prompts, IDesktop& desktop, QObject* parent = nullptr);
     ~MainController() override;
 
     TDownloadState& Downloads();
     TMessageQueue& Messages() { return *m_messages; }
     TDownloadEngine& Engine() { return *m_engine; }
+    TDownloadListCommands& ListCommands() { return *m_listCommands; }
 
     // Worker threads that are still running; at the program's end they are left to the
     // process end instead of being waited for.
@@ -61,6 +64,7 @@ public:
     static QString MoreToolsCaption();
 
 private:
+    IPrompts& m_prompts;
     IDesktop& m_desktop;
     std::unique_ptr<TMessageQueue> m_messages;
     std::unique_ptr<ListViewModel> m_downloadList;
@@ -70,5 +74,6 @@ private:
     std::unique_ptr<QItemSelectionModel> m_peopleSelection;
     std::unique_ptr<QItemSelectionModel> m_tracksSelection;
     std::unique_ptr<TDownloadEngine> m_engine;
+    std::unique_ptr<TDownloadListCommands> m_listCommands;
     std::unique_ptr<QTimer> m_timer;
 };

@@ -1,15 +1,20 @@
 #include "WindowMessages.h"
 
-#include <QCoreApplication>
-#include <QEvent>
+#include <QSocketNotifier>
 
-namespace {
-const QEvent::Type kWakeEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
-}
+#include <cerrno>
+#include <cstdint>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 TMessageQueue::TMessageQueue(QObject* parent)
-    : QObject(parent), m_guiThread(std::this_thread::get_id())
+    : QObject(parent), m_guiThread(std::this_thread::get_id()),
+      m_wakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
 {
+    if (m_wakeFd >= 0) {
+        m_notifier = std::make_unique<QSocketNotifier>(m_wakeFd, QSocketNotifier::Read);
+        connect(m_notifier.get(), &QSocketNotifier::activated, this, &TMessageQueue::woken);
+    }
 }
 
 TMessageQueue::~TMessageQueue()
@@ -21,6 +26,9 @@ TMessageQueue::~TMessageQueue()
             p.done->set_value();
     }
     m_queue.clear();
+    m_notifier.reset();
+    if (m_wakeFd >= 0)
+        ::close(m_wakeFd);
 }
 
 void TMessageQueue::SetHandler(int message, Handler handler)
@@ -77,7 +85,22 @@ void TMessageQueue::enqueue(Pending pending)
         }
     }
     if (wake)
-        QCoreApplication::postEvent(this, new QEvent(kWakeEvent));
+        this->wake();
+}
+
+void TMessageQueue::wake()
+{
+    const std::uint64_t one = 1;
+    while (::write(m_wakeFd, &one, sizeof one) < 0 && errno == EINTR) {
+    }
+}
+
+void TMessageQueue::woken()
+{
+    std::uint64_t count = 0;
+    while (::read(m_wakeFd, &count, sizeof count) < 0 && errno == EINTR) {
+    }
+    Drain();
 }
 
 void TMessageQueue::Drain()
@@ -100,15 +123,6 @@ void TMessageQueue::Drain()
         if (p.done)
             p.done->set_value();
     }
-}
-
-bool TMessageQueue::event(QEvent* e)
-{
-    if (e->type() == kWakeEvent) {
-        Drain();
-        return true;
-    }
-    return QObject::event(e);
 }
 
 void TMessageQueue::dispatch(int message, int wParam)

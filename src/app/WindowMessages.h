@@ -2,6 +2,8 @@
 
 #include <QObject>
 
+#include <memory>
+
 #include <deque>
 #include <functional>
 #include <future>
@@ -25,8 +27,11 @@ enum TWindowMessage : int
 
 // Messages for the GUI thread. Any thread may post (queue and return) or send (queue and
 // wait until the handler has run); the GUI thread runs the handlers in arrival order. The
-// data travels through a queue of ours under a std::mutex; Qt's event posting only wakes the
-// GUI thread, so every hand-off is visible to ThreadSanitizer.
+// data travels through a queue of ours under a std::mutex; an eventfd watched by the GUI
+// thread's event loop only wakes it, so no memory crosses threads behind ThreadSanitizer's
+// back (as a posted QEvent would).
+class QSocketNotifier;
+
 class TMessageQueue : public QObject
 {
     Q_OBJECT
@@ -54,9 +59,6 @@ public:
     // Runs everything queued so far (GUI thread); tests use it instead of an event loop.
     void Drain();
 
-protected:
-    bool event(QEvent* e) override;
-
 private:
     struct Pending
     {
@@ -68,9 +70,13 @@ private:
 
     void enqueue(Pending pending);
     void sendAndWait(Pending pending);
+    void wake();
+    void woken();
     void dispatch(int message, int wParam);
 
     const std::thread::id m_guiThread;
+    int m_wakeFd = -1;
+    std::unique_ptr<QSocketNotifier> m_notifier;
     std::unordered_map<int, Handler> m_handlers; // GUI thread only
 
     std::mutex m_mutex;

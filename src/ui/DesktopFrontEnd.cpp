@@ -1,6 +1,7 @@
 #include "DesktopFrontEnd.h"
 
 #include "DesktopServices.h"
+#include "TAddWin.h"
 #include "TTarnMainWin.h"
 #include "app/MainController.h"
 
@@ -35,8 +36,12 @@ int DesktopFrontEnd::runWindows()
 {
     QApplication& application = app();
     QtDesktop desktop;
-    MainController controller(desktop);
+    QtPrompts prompts;
+    MainController controller(prompts, desktop);
     TTarnMainWin mainWindow(controller);
+    prompts.setParentWindow(&mainWindow);
+    TAddWin addWin(controller, &mainWindow);
+    mainWindow.SetAddWin(&addWin);
     mainWindow.show();
     const int code = application.exec();
     if (controller.LiveWorkers() > 0) {

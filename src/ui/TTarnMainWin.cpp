@@ -1,13 +1,18 @@
 #include "TTarnMainWin.h"
 
 #include "StatusIconDelegate.h"
+#include "TAddWin.h"
 #include "app/AppSettings.h"
 #include "app/MainController.h"
+#include "jobs/DownloadListCommands.h"
 #include "jobs/ListViewModel.h"
 #include "language/LangStrings.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QDropEvent>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -16,6 +21,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
 #include <QSplitter>
@@ -111,6 +117,11 @@ TTarnMainWin::~TTarnMainWin() = default;
 
 void TTarnMainWin::FormCreate()
 {
+    // Links dragged from a browser are dropped on the download list.
+    DownloadList->setAcceptDrops(true);
+    DownloadList->setDragDropMode(QAbstractItemView::DropOnly);
+    DownloadList->viewport()->setAcceptDrops(true);
+    DownloadList->viewport()->installEventFilter(this);
     // Design size, centred, but the window opens maximised.
     resize(972, 486);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
@@ -206,9 +217,18 @@ void TTarnMainWin::createMenu()
     PMenuBrae_Help->addAction(PMenuBraeAbout);
 
     // Commands that are not part of this build yet stay visibly disabled.
-    for (QAction* a : {PMenuBraeAdd, PMenuBraeDelete, PMenuBraeDownload, PMenuBraeStop,
-                       PMenuBraeSettings, PMenyBraeChecktheupdate, PMenuBraeAbout})
+    for (QAction* a : {PMenuBraeSettings, PMenyBraeChecktheupdate, PMenuBraeAbout})
         a->setEnabled(false);
+
+    PasteLinks = namedAction(this, "PasteLinks", QString());
+    PasteLinks->setShortcut(QKeySequence::Paste);
+    PasteLinks->setShortcutContext(Qt::WindowShortcut);
+    addAction(PasteLinks);
+    connect(PasteLinks, &QAction::triggered, this, &TTarnMainWin::PasteLinksClick);
+    connect(PMenuBraeAdd, &QAction::triggered, this, &TTarnMainWin::PMenuBraeAddClick);
+    connect(PMenuBraeDelete, &QAction::triggered, this, &TTarnMainWin::PMenuBraeDeleteClick);
+    connect(PMenuBraeDownload, &QAction::triggered, this, &TTarnMainWin::PMenuBraeDownloadClick);
+    connect(PMenuBraeStop, &QAction::triggered, this, &TTarnMainWin::PMenuBraeStopClick);
 
     connect(PMenuBraeExit, &QAction::triggered, this, &QWidget::close);
     connect(PMenuBrae_Toolbar, &QAction::triggered, this, &TTarnMainWin::PMenuBrae_ToolbarClick);
@@ -254,8 +274,12 @@ void TTarnMainWin::createToolBar()
     ButtHelp->setVisible(false);
     ButtAbout->setVisible(false);
 
-    for (QAction* a : {TButAdd, ButtDelete, ButtDownload, ButtStop, TButSettings, ButtAbout})
+    for (QAction* a : {TButSettings, ButtAbout})
         a->setEnabled(false);
+    connect(TButAdd, &QAction::triggered, this, &TTarnMainWin::PMenuBraeAddClick);
+    connect(ButtDelete, &QAction::triggered, this, &TTarnMainWin::PMenuBraeDeleteClick);
+    connect(ButtDownload, &QAction::triggered, this, &TTarnMainWin::PMenuBraeDownloadClick);
+    connect(ButtStop, &QAction::triggered, this, &TTarnMainWin::PMenuBraeStopClick);
     connect(ButtHelp, &QAction::triggered, this, &TTarnMainWin::PMenuBraeOnlineHelpClick);
     connect(TButExit, &QAction::triggered, this, &QWidget::close);
 }
@@ -285,12 +309,16 @@ void TTarnMainWin::createDownloadPanel()
                                            QStringLiteral("Open Containing Folder"));
     PopupMenu1->addAction(PMenuCopylinks);
     PopupMenu1->addAction(PMenuOpencontainedfolder);
-    PMenuCopylinks->setEnabled(false);
-    PMenuOpencontainedfolder->setEnabled(false);
+    connect(PMenuCopylinks, &QAction::triggered, this, &TTarnMainWin::PMenuCopylinksClick);
+    connect(PMenuOpencontainedfolder, &QAction::triggered, this,
+            &TTarnMainWin::PMenuOpencontainedfolderClick);
+    connect(PopupMenu1, &QMenu::aboutToShow, this, &TTarnMainWin::PopupMenu1Popup);
     DownloadList->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(DownloadList, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         PopupMenu1->popup(DownloadList->viewport()->mapToGlobal(pos));
     });
+    connect(DownloadList, &QAbstractItemView::doubleClicked, this,
+            &TTarnMainWin::DownloadListDblClick);
 }
 
 void TTarnMainWin::createFollowPanel()
@@ -402,6 +430,100 @@ void TTarnMainWin::ApplyLanguageTexts()
     ButtDownloadTrack->setText(Lang("String1_42"));
 
     m_controller.ApplyListHeaders();
+}
+
+void TTarnMainWin::closeEvent(QCloseEvent* event)
+{
+    if (!m_controller.ListCommands().FormCloseQuery()) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
+}
+
+// The drop target of the download list: a link as a URL list or as plain text.
+bool TTarnMainWin::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != DownloadList->viewport())
+        return QMainWindow::eventFilter(watched, event);
+    const auto accepts = [](const QMimeData* data) {
+        return data && (data->hasUrls() || data->hasText());
+    };
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto* drag = static_cast<QDropEvent*>(event);
+        if (accepts(drag->mimeData())) {
+            drag->setDropAction(drag->proposedAction() == Qt::LinkAction ? Qt::LinkAction
+                                                                         : Qt::CopyAction);
+            drag->accept();
+        }
+        return true;
+    }
+    case QEvent::Drop: {
+        auto* drop = static_cast<QDropEvent*>(event);
+        const QMimeData* data = drop->mimeData();
+        if (!accepts(data))
+            return true;
+        const QString text = data->hasUrls() && !data->urls().isEmpty()
+                                 ? data->urls().constFirst().toString()
+                                 : data->text();
+        drop->acceptProposedAction();
+        m_controller.ListCommands().DropURLTarget1Drop(text);
+        return true;
+    }
+    default:
+        return QMainWindow::eventFilter(watched, event);
+    }
+}
+
+void TTarnMainWin::PMenuBraeAddClick()
+{
+    if (m_addWin)
+        m_addWin->ShowModal();
+}
+
+void TTarnMainWin::PasteLinksClick()
+{
+    if (m_addWin)
+        m_addWin->ShowModal(QApplication::clipboard()->text());
+}
+
+void TTarnMainWin::PMenuBraeDownloadClick()
+{
+    m_controller.ListCommands().PMenuBraeDownloadClick();
+}
+
+void TTarnMainWin::PMenuBraeStopClick()
+{
+    m_controller.ListCommands().PMenuBraeStopClick();
+}
+
+void TTarnMainWin::PMenuBraeDeleteClick()
+{
+    m_controller.ListCommands().PMenuBraeDeleteClick();
+}
+
+void TTarnMainWin::DownloadListDblClick()
+{
+    m_controller.ListCommands().DownloadListDblClick();
+}
+
+void TTarnMainWin::PMenuCopylinksClick()
+{
+    m_controller.ListCommands().PMenuCopylinksClick();
+}
+
+void TTarnMainWin::PMenuOpencontainedfolderClick()
+{
+    m_controller.ListCommands().PMenuOpencontainedfolderClick();
+}
+
+void TTarnMainWin::PopupMenu1Popup()
+{
+    const bool enabled = m_controller.ListCommands().PopupMenu1Popup();
+    PMenuCopylinks->setEnabled(enabled);
+    PMenuOpencontainedfolder->setEnabled(enabled);
 }
 
 void TTarnMainWin::PMenuAlwaysonTopClick()

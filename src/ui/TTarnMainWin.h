@@ -16,6 +16,7 @@ class QSplitter;
 class QTableView;
 class QToolBar;
 class QToolButton;
+class TAddWin;
 
 // The main window: menu, toolbar, the download list and, to its right, the followed-users
 // panel. Its handlers forward to the core half (MainController).
@@ -28,6 +29,8 @@ public:
     ~TTarnMainWin() override;
 
     bool AlwaysOnTop() const { return m_alwaysOnTop; }
+    // The add-links dialog, created after the window.
+    void SetAddWin(TAddWin* addWin) { m_addWin = addWin; }
 
     // Menu
     QMenu* PMenuBrae_File = nullptr;
@@ -48,6 +51,7 @@ public:
     QAction* PMenuBraeOnlineHelp = nullptr;
     QAction* PMenyBraeChecktheupdate = nullptr;
     QAction* PMenuBraeAbout = nullptr;
+    QAction* PasteLinks = nullptr; // Ctrl+V: the add-links dialog with the clipboard's links
 
     // Toolbar
     QToolBar* TBarMain = nullptr;
@@ -84,6 +88,15 @@ public:
     QPushButton* ButtDownloadTrack = nullptr;
 
     // Handlers
+    void PMenuBraeAddClick();
+    void PasteLinksClick();
+    void PMenuBraeDownloadClick();
+    void PMenuBraeStopClick();
+    void PMenuBraeDeleteClick();
+    void DownloadListDblClick();
+    void PMenuCopylinksClick();
+    void PMenuOpencontainedfolderClick();
+    void PopupMenu1Popup();
     void PMenuAlwaysonTopClick();
     void PMenuBrae_ToolbarClick();
     void PMenuBrae_ShowGirdLineClick();
@@ -97,6 +110,8 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void FormCreate();
@@ -107,6 +122,7 @@ private:
     void createFollowPanel();
 
     MainController& m_controller;
+    TAddWin* m_addWin = nullptr;
     std::unique_ptr<LanguageTarget> m_languageTarget;
     bool m_alwaysOnTop = false;
     bool m_shown = false;

@@ -29,6 +29,7 @@ class TestMainWindow : public QObject
     Q_OBJECT
 
     FakeDesktop m_desktop;
+    FakePrompts m_prompts;
     std::unique_ptr<MainController> m_controller;
     std::unique_ptr<TTarnMainWin> m_win;
 
@@ -59,7 +60,7 @@ private Q_SLOTS:
         QVERIFY(LoadLanguageFile(language("brae_eng.ini")));
         AppSettings().SetLanguageLoaded(true);
         m_desktop = FakeDesktop();
-        m_controller = std::make_unique<MainController>(m_desktop);
+        m_controller = std::make_unique<MainController>(m_prompts, m_desktop);
         m_win = std::make_unique<TTarnMainWin>(*m_controller);
         m_win->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_win.get()));
@@ -93,8 +94,8 @@ private Q_SLOTS:
         QVERIFY(m_win->FollowuserPanel->x() > m_win->DownloadList->x());
         QCOMPARE(m_controller->Downloads().MaxDownloads.load(), 10);
         // Commands that are not built yet are visibly disabled.
-        QVERIFY(!m_win->PMenuBraeAdd->isEnabled());
-        QVERIFY(!m_win->ButtDelete->isEnabled());
+        QVERIFY(!m_win->PMenuBraeSettings->isEnabled());
+        QVERIFY(!m_win->ButtAbout->isEnabled());
         QVERIFY(m_win->TButExit->isEnabled());
         screenshot(m_win.get(), "main-window.png");
     }

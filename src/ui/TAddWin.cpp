@@ -1,0 +1,91 @@
+#include "TAddWin.h"
+
+#include "app/AppSettings.h"
+#include "app/MainController.h"
+#include "jobs/DownloadListCommands.h"
+#include "language/LangStrings.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+TAddWin::TAddWin(MainController& controller, QWidget* parent)
+    : QDialog(parent), m_controller(controller)
+{
+    setObjectName(QStringLiteral("TAddWin"));
+    setWindowTitle(QStringLiteral("Add Link to Download"));
+    resize(560, 280);
+    auto* layout = new QVBoxLayout(this);
+    Link = new QPlainTextEdit(this);
+    Link->setObjectName(QStringLiteral("Link"));
+    Link->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Link->setPlaceholderText(QStringLiteral("https://soundcloud.com/..."));
+    layout->addWidget(Link, 1);
+
+    auto* row = new QHBoxLayout;
+    CBoximmediately = new QCheckBox(QStringLiteral("Download immediately"), this);
+    CBoximmediately->setObjectName(QStringLiteral("CBoximmediately"));
+    ButtOK = new QPushButton(QStringLiteral("OK"), this);
+    ButtOK->setObjectName(QStringLiteral("ButtOK"));
+    ButtOK->setDefault(true);
+    ButtHelp = new QPushButton(QStringLiteral("Help"), this);
+    ButtHelp->setObjectName(QStringLiteral("ButtHelp"));
+    row->addWidget(CBoximmediately);
+    row->addStretch(1);
+    row->addWidget(ButtOK);
+    row->addWidget(ButtHelp);
+    layout->addLayout(row);
+
+    connect(ButtOK, &QPushButton::clicked, this, &TAddWin::ButtOKClick);
+    connect(ButtHelp, &QPushButton::clicked, this, &TAddWin::ButtHelpClick);
+    m_languageTarget =
+        std::make_unique<LanguageTarget>(LANG_ADD_WINDOW, [this] { ApplyLanguageTexts(); });
+}
+
+TAddWin::~TAddWin() = default;
+
+int TAddWin::ShowModal(const QString& text)
+{
+    m_pending = text;
+    return exec();
+}
+
+void TAddWin::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    FormShow();
+}
+
+void TAddWin::FormShow()
+{
+    if (AppSettings().LanguageLoaded())
+        ApplyLanguage(LANG_ADD_WINDOW);
+    Link->clear();
+    CBoximmediately->setChecked(true);
+    if (!m_pending.isEmpty()) {
+        Link->setPlainText(m_pending);
+        m_pending.clear();
+    }
+    Link->setFocus();
+}
+
+void TAddWin::ApplyLanguageTexts()
+{
+    setWindowTitle(Lang("String1_43"));
+    ButtOK->setText(Lang("String_6"));
+    ButtHelp->setText(Lang("String1_51"));
+    CBoximmediately->setText(Lang("String4_1"));
+}
+
+void TAddWin::ButtOKClick()
+{
+    m_controller.ListCommands().AddLinks(Link->toPlainText(), CBoximmediately->isChecked());
+    accept();
+}
+
+void TAddWin::ButtHelpClick()
+{
+    m_controller.OpenOnlineHelp();
+}

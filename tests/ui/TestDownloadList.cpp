@@ -1,0 +1,318 @@
+#include "FakeDesktop.h"
+#include "FakeSoundCloud.h"
+#include "TestEnvironment.h"
+#include "TestRegistry.h"
+
+#include "app/AppSettings.h"
+#include "app/MainController.h"
+#include "app/WindowMessages.h"
+#include "jobs/DownloadRows.h"
+#include "jobs/DownloadState.h"
+#include "jobs/ListViewModel.h"
+#include "language/LangStrings.h"
+#include "ui/TAddWin.h"
+#include "ui/TTarnMainWin.h"
+#include "worker/DownloadEngine.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QFile>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QMenu>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+using namespace std::chrono_literals;
+
+// The download list through the real widgets, against the fake SoundCloud service.
+class TestDownloadList : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<qbtest::TFakeSoundCloud> m_sc;
+    std::unique_ptr<QTemporaryDir> m_save;
+    FakeDesktop m_desktop;
+    FakePrompts m_prompts;
+    std::unique_ptr<MainController> m_controller;
+    std::unique_ptr<TTarnMainWin> m_win;
+    std::unique_ptr<TAddWin> m_add;
+
+    ListViewModel& list() { return m_controller->DownloadList(); }
+    TDownloadState& state() { return m_controller->Downloads(); }
+    int status(int row) { return state().DownloadJobs.Job(list().item(row).data)->t_Status.load(); }
+
+    // Fills the add-links dialog once it is up and presses OK.
+    void addThroughDialog(const QString& text, bool immediately = true)
+    {
+        QTimer::singleShot(0, this, [this, text, immediately] {
+            QVERIFY(m_add->isVisible());
+            m_add->Link->setPlainText(text);
+            m_add->CBoximmediately->setChecked(immediately);
+            QTest::mouseClick(m_add->ButtOK, Qt::LeftButton);
+        });
+        m_win->PMenuBraeAdd->trigger();
+    }
+
+    void drop(const QString& text)
+    {
+        QMimeData data;
+        data.setText(text);
+        const QPoint at = m_win->DownloadList->viewport()->rect().center();
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(m_win->DownloadList->viewport(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent dropEvent(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(m_win->DownloadList->viewport(), &dropEvent);
+    }
+
+    void select(std::initializer_list<int> rows)
+    {
+        QItemSelectionModel& sel = m_controller->DownloadSelection();
+        sel.clearSelection();
+        for (int row : rows)
+            sel.select(list().index(row, 0),
+                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+
+    void doubleClick(int row)
+    {
+        select({row});
+        const QPoint at = m_win->DownloadList->visualRect(list().index(row, 1)).center();
+        QTest::mouseClick(m_win->DownloadList->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(m_win->DownloadList->viewport(), Qt::LeftButton, {}, at);
+    }
+
+    bool waitIdle(int ms = 30000)
+    {
+        QDeadlineTimer deadline(ms);
+        m_controller->Messages().Drain();
+        while (m_controller->LiveWorkers() > 0 || state().FindStartableJob() > 0) {
+            if (deadline.hasExpired())
+                return false;
+            QTest::qWait(10);
+        }
+        m_controller->Messages().Drain();
+        return true;
+    }
+
+    void screenshot(QWidget* w, const char* name)
+    {
+        const QByteArray dir = qgetenv("QB_SCREENSHOT_DIR");
+        if (!dir.isEmpty())
+            w->grab().save(QFile::decodeName(dir) + QLatin1Char('/') + QLatin1String(name));
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        QVERIFY(LoadLanguageFile(qbtest::sourceLanguageDir() + QStringLiteral("/brae_eng.ini")));
+        AppSettings().SetLanguageLoaded(true);
+        m_sc = std::make_unique<qbtest::TFakeSoundCloud>();
+        m_sc->UseAsSoundCloud();
+        m_save = std::make_unique<QTemporaryDir>();
+        AppSettings().SetSaveToFolder(m_save->path() + QLatin1Char('/'));
+        m_desktop = FakeDesktop();
+        m_prompts = FakePrompts();
+        m_controller = std::make_unique<MainController>(m_prompts, m_desktop);
+        m_win = std::make_unique<TTarnMainWin>(*m_controller);
+        m_add = std::make_unique<TAddWin>(*m_controller, m_win.get());
+        m_win->SetAddWin(m_add.get());
+        m_win->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_win.get()));
+    }
+
+    void cleanup()
+    {
+        state().MaxDownloads = 10;
+        m_controller->Messages().Post(WM_START_JOBS);
+        QVERIFY(waitIdle());
+        m_add.reset();
+        m_win.reset();
+        m_controller.reset();
+        m_sc.reset();
+        m_save.reset();
+    }
+
+    void fourLinePaste()
+    {
+        const QString link = m_sc->AddTrack({.name = "Song", .size = 5000});
+        const QString upper =
+            QStringLiteral("HTTPS://") + link.mid(7); // "HTTPS://127.0.0.1:port/..."
+        addThroughDialog(upper + "\n\nhttp://example.org/a/b\n" + upper + "\n");
+        QCOMPARE(list().rowCount(), 2);
+        const QString expected = QStringLiteral("http://") + link.mid(7);
+        QCOMPARE(list().text(0, TDownloadRows::UrlColumn), expected);
+        QCOMPARE(list().text(1, TDownloadRows::UrlColumn), expected);
+        QVERIFY(waitIdle());
+        QCOMPARE(status(0), int(JOB_FINISHED));
+        QCOMPARE(status(1), int(JOB_FINISHED));
+        QStringList names{list().item(0).caption, list().item(1).caption};
+        names.sort();
+        QCOMPARE(names, (QStringList{"1-Song.mp3", "Song.mp3"}));
+    }
+
+    void withoutDownloadImmediatelyNothingStarts()
+    {
+        const QString a = m_sc->AddTrack({});
+        const QString b = m_sc->AddTrack({});
+        addThroughDialog(a + "\n" + b, false);
+        QVERIFY(waitIdle());
+        QCOMPARE(list().rowCount(), 2);
+        for (int row = 0; row < 2; ++row) {
+            QCOMPARE(status(row), int(JOB_STOPPED));
+            QCOMPARE(list().item(row).imageIndex, int(JOB_STOPPED));
+        }
+        QCOMPARE(m_sc->Server().Requests().size(), 0);
+        // The dialog is fresh every time it opens: empty, with the box ticked.
+        QTimer::singleShot(0, this, [this] {
+            QVERIFY(m_add->Link->toPlainText().isEmpty());
+            QVERIFY(m_add->CBoximmediately->isChecked());
+            screenshot(m_add.get(), "add-links.png");
+            m_add->reject();
+        });
+        m_win->TButAdd->trigger();
+    }
+
+    void dropAcceptsATrimmedLinkOnly()
+    {
+        const QString link = m_sc->AddTrack({.name = "Dropped", .size = 700});
+        drop(QStringLiteral("  ") + link + QStringLiteral(" \n"));
+        drop(QStringLiteral("http://example.org/other/site"));
+        QCOMPARE(list().rowCount(), 1);
+        QCOMPARE(list().text(0, TDownloadRows::UrlColumn), link);
+        QVERIFY(waitIdle());
+        QCOMPARE(list().item(0).caption, QStringLiteral("Dropped.mp3"));
+    }
+
+    void doubleClickCyclesAndOpens()
+    {
+        const QString link = m_sc->AddTrack({.name = "Cycle", .size = 900});
+        state().MaxDownloads = 0; // nothing may start while we look
+        addThroughDialog(link);
+        QCOMPARE(status(0), int(JOB_QUEUED));
+        doubleClick(0);
+        QCOMPARE(status(0), int(JOB_STOPPED));
+        QCOMPARE(list().item(0).imageIndex, int(JOB_STOPPED));
+        doubleClick(0);
+        QCOMPARE(status(0), int(JOB_QUEUED));
+        QCOMPARE(list().item(0).imageIndex, int(JOB_QUEUED));
+        state().MaxDownloads = 10;
+        m_controller->Messages().Post(WM_START_JOBS);
+        QVERIFY(waitIdle());
+        QCOMPARE(status(0), int(JOB_FINISHED));
+        const QString file = m_save->filePath(QStringLiteral("Cycle.mp3"));
+        doubleClick(0);
+        QCOMPARE(m_desktop.files, QStringList{file});
+        QFile::remove(file);
+        doubleClick(0);
+        QCOMPARE(m_prompts.messages,
+                 QStringList{QStringLiteral("Can not find downloaded local file: ") + file});
+    }
+
+    void copyLinksAndOpenFolder()
+    {
+        state().MaxDownloads = 0;
+        QStringList links;
+        for (int i = 0; i < 3; ++i)
+            links << m_sc->AddTrack({});
+        addThroughDialog(links.join(QLatin1Char('\n')));
+        m_win->PopupMenu1Popup();
+        QVERIFY(!m_win->PMenuCopylinks->isEnabled());
+        select({0, 1, 2});
+        m_win->PopupMenu1Popup();
+        QVERIFY(m_win->PMenuCopylinks->isEnabled() && m_win->PMenuOpencontainedfolder->isEnabled());
+        m_win->PMenuCopylinks->trigger();
+        QCOMPARE(m_desktop.clipboard, links.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
+
+        select({0, 2});
+        m_win->PMenuOpencontainedfolder->trigger();
+        QCOMPARE(m_desktop.folders, QStringList{AppSettings().SaveToFolder()});
+        select({1}); // no file yet: nothing opens
+        m_win->PMenuOpencontainedfolder->trigger();
+        QCOMPARE(m_desktop.folders.size(), 1);
+        QVERIFY(m_desktop.revealed.isEmpty());
+        // Stop the queued jobs so nothing is left waiting.
+        select({0, 1, 2});
+        m_win->ButtStop->trigger();
+        for (int row = 0; row < 3; ++row)
+            QCOMPARE(status(row), int(JOB_STOPPED));
+    }
+
+    void deleteRules()
+    {
+        const QString slow =
+            m_sc->AddTrack({.name = "Slow", .size = 2000000, .pieceSize = 4096, .gap = 20ms});
+        const QString quick = m_sc->AddTrack({.name = "Quick", .size = 300});
+        addThroughDialog(quick);
+        QVERIFY(waitIdle());
+        addThroughDialog(slow);
+        addThroughDialog(m_sc->AddTrack({}), false); // a stopped row
+        QTRY_COMPARE(status(1), int(JOB_DOWNLOADING));
+
+        m_controller->DownloadSelection().clearSelection();
+        m_win->ButtDelete->trigger();
+        QVERIFY(m_prompts.questions.isEmpty()); // nothing selected: no question
+
+        select({0, 1, 2});
+        m_prompts.answers = {false};
+        m_win->PMenuBraeDelete->trigger();
+        QCOMPARE(m_prompts.questions, QStringList{"Are you sure to delete the item(s)?"});
+        QCOMPARE(list().rowCount(), 3);
+
+        m_prompts.answers = {true};
+        m_win->PMenuBraeDelete->trigger();
+        QCOMPARE(list().rowCount(), 1); // the downloading row stays
+        QCOMPARE(list().text(0, TDownloadRows::UrlColumn), slow);
+        QVERIFY(QFile::exists(m_save->filePath(QStringLiteral("Quick.mp3")))); // finished file kept
+        QCOMPARE(state().DownloadJobs.Count(), 3);
+
+        // A stop reaches a worker while it transfers (between its two requests it is ignored).
+        const TDownloadJobs* job = state().DownloadJobs.Job(list().item(0).data);
+        QTRY_VERIFY(job->t_GetData.load() == 1 && job->t_Received.load() > 0);
+        select({0});
+        m_win->PMenuBraeStop->trigger();
+        QVERIFY(waitIdle());
+        QCOMPARE(status(0), int(JOB_STOPPED));
+        m_win->PMenuBraeDownload->trigger(); // resume
+        QTRY_COMPARE(status(0), int(JOB_DOWNLOADING));
+        m_win->ButtStop->trigger();
+    }
+
+    void closeQuestionOnlyWhileDownloading()
+    {
+        const QString slow = m_sc->AddTrack({.size = 2000000, .pieceSize = 4096, .gap = 20ms});
+        for (int i = 0; i < 10; ++i)
+            addThroughDialog(i < 9 ? m_sc->AddTrack({.name = QStringLiteral("Track %1").arg(i + 1),
+                                                     .size = 3000000,
+                                                     .pieceSize = 8192,
+                                                     .gap = 15ms})
+                                   : slow);
+        QTRY_COMPARE(state().RunningDownloads.load(), 10);
+        QTRY_VERIFY(status(0) == JOB_DOWNLOADING &&
+                    state().DownloadJobs.Job(1)->t_Received.load() > 0);
+        m_controller->Timer1Timer();
+        screenshot(m_win.get(), "downloading.png");
+
+        m_prompts.answers = {false};
+        QVERIFY(!m_win->close());
+        QCOMPARE(m_prompts.questions, QStringList{"Downloading, Continue to exit?"});
+        QVERIFY(m_win->isVisible());
+
+        select({0, 1, 2, 3, 4, 5, 6, 7, 8, 9});
+        m_win->ButtStop->trigger();
+        QVERIFY(waitIdle());
+        QVERIFY(m_win->close()); // nothing runs: no question
+        QCOMPARE(m_prompts.questions.size(), 1);
+    }
+};
+
+QB_TEST(TestDownloadList, "gui");
+#include "TestDownloadList.moc"
