@@ -288,7 +288,8 @@ private Q_SLOTS:
 
     void closeQuestionOnlyWhileDownloading()
     {
-        const QString slow = m_sc->AddTrack({.size = 2000000, .pieceSize = 4096, .gap = 20ms});
+        const QString slow =
+            m_sc->AddTrack({.name = "Track 10", .size = 2000000, .pieceSize = 4096, .gap = 20ms});
         for (int i = 0; i < 10; ++i)
             addThroughDialog(i < 9 ? m_sc->AddTrack({.name = QStringLiteral("Track %1").arg(i + 1),
                                                      .size = 3000000,
@@ -296,8 +297,17 @@ private Q_SLOTS:
                                                      .gap = 15ms})
                                    : slow);
         QTRY_COMPARE(state().RunningDownloads.load(), 10);
-        QTRY_VERIFY(status(0) == JOB_DOWNLOADING &&
-                    state().DownloadJobs.Job(1)->t_Received.load() > 0);
+        const auto allTransferring = [this] {
+            for (int row = 0; row < 10; ++row) {
+                const TDownloadJobs* job = state().DownloadJobs.Job(list().item(row).data);
+                if (job->t_GetData.load() != 1 || job->t_Received.load() == 0)
+                    return false;
+            }
+            return true;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(allTransferring(), 20000);
+        QTest::qWait(300);
+        m_controller->Messages().Drain();
         m_controller->Timer1Timer();
         screenshot(m_win.get(), "downloading.png");
 
