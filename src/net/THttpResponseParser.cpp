@@ -1,5 +1,7 @@
 #include "THttpResponseParser.h"
 
+#include "AsciiText.h"
+
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -13,33 +15,12 @@ bool isBlank(char c)
 
 std::string_view trimmed(std::string_view s)
 {
-    while (!s.empty() && isBlank(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && isBlank(s.back()))
-        s.remove_suffix(1);
-    return s;
+    return ascii::trimmed(s, isBlank);
 }
 
-char lower(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
-}
-
-bool startsWithNoCase(std::string_view s, std::string_view prefix)
-{
-    if (s.size() < prefix.size())
-        return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        if (lower(s[i]) != lower(prefix[i]))
-            return false;
-    }
-    return true;
-}
-
-bool equalNoCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() && startsWithNoCase(a, b);
-}
+using ascii::equalNoCase;
+using ascii::lower;
+using ascii::startsWithNoCase;
 
 // Whether a comma-separated header value holds the token, ignoring case.
 bool hasToken(std::string_view value, std::string_view token)

@@ -2,6 +2,7 @@
 #include "FakeSoundCloud.h"
 #include "TestEnvironment.h"
 #include "TestRegistry.h"
+#include "UiTestHelpers.h"
 
 #include "app/AppSettings.h"
 #include "app/MainController.h"
@@ -103,13 +104,6 @@ class TestDownloadList : public QObject
         return true;
     }
 
-    void screenshot(QWidget* w, const char* name)
-    {
-        const QByteArray dir = qgetenv("QB_SCREENSHOT_DIR");
-        if (!dir.isEmpty())
-            w->grab().save(QFile::decodeName(dir) + QLatin1Char('/') + QLatin1String(name));
-    }
-
 private Q_SLOTS:
     void init()
     {
@@ -175,7 +169,7 @@ private Q_SLOTS:
         QTimer::singleShot(0, this, [this] {
             QVERIFY(m_add->Link->toPlainText().isEmpty());
             QVERIFY(m_add->CBoximmediately->isChecked());
-            screenshot(m_add.get(), "add-links.png");
+            qbtest::screenshot(m_add.get(), "add-links.png");
             m_add->reject();
         });
         m_win->TButAdd->trigger();
@@ -309,7 +303,7 @@ private Q_SLOTS:
         QTest::qWait(300);
         m_controller->Messages().Drain();
         m_controller->Timer1Timer();
-        screenshot(m_win.get(), "downloading.png");
+        qbtest::screenshot(m_win.get(), "downloading.png");
 
         m_prompts.answers = {false};
         QVERIFY(!m_win->close());

@@ -1,6 +1,7 @@
 #include "FakeDesktop.h"
 #include "TestEnvironment.h"
 #include "TestRegistry.h"
+#include "UiTestHelpers.h"
 
 #include "app/AppSettings.h"
 #include "app/MainController.h"
@@ -46,14 +47,6 @@ class TestMainWindow : public QObject
         return out;
     }
 
-    // Screenshots for the README when QB_SCREENSHOT_DIR is set.
-    void screenshot(QWidget* w, const char* name)
-    {
-        const QByteArray dir = qgetenv("QB_SCREENSHOT_DIR");
-        if (!dir.isEmpty())
-            w->grab().save(QFile::decodeName(dir) + QLatin1Char('/') + QLatin1String(name));
-    }
-
 private Q_SLOTS:
     void init()
     {
@@ -97,7 +90,7 @@ private Q_SLOTS:
         QVERIFY(!m_win->PMenuBraeSettings->isEnabled());
         QVERIFY(!m_win->ButtAbout->isEnabled());
         QVERIFY(m_win->TButExit->isEnabled());
-        screenshot(m_win.get(), "main-window.png");
+        qbtest::screenshot(m_win.get(), "main-window.png");
     }
 
     void viewToggles()
