@@ -10,7 +10,6 @@
 #include "jobs/DownloadScheduler.h"
 #include "jobs/DownloadState.h"
 #include "jobs/ListViewModel.h"
-#include "net/EHttpException.h"
 #include "net/THttpCli.h"
 
 #include <QDir>
@@ -109,8 +108,8 @@ void TDownloadThread::Execute()
         slot.SetClient(client.get());
         try {
             client->Get();
-        } catch (const EHttpException&) {
-            // Judged below from what the handlers recorded.
+        } catch (...) {
+            // Whatever went wrong is judged below from what the handlers recorded.
         }
         slot.SetClient(nullptr);
         client->SetRcvdStream(nullptr);
@@ -149,6 +148,9 @@ bool TDownloadThread::PrepareTarget(std::unique_ptr<QFile>& file)
     if (m_GetData == 0) {
         path = PageFile();
     } else {
+        // A page without a name gives nothing to write to.
+        if (m_MediaName.isEmpty())
+            return false;
         // Bars are replaced in the name only: the save folder is the user's and stays as is.
         const QString folder =
             m_WebsiteID == WEBSITE_YOUTUBE ? m_saveTo + QStringLiteral("Temp/") : m_saveTo;
