@@ -79,11 +79,10 @@ private Q_SLOTS:
         TDownloadRig rig;
         std::vector<int> ids;
         for (int i = 1; i <= 12; ++i) {
-            TFakeTrack t{.name = QStringLiteral("T%1").arg(i), .size = 40000};
-            if (i > 2) { // all but the first two stream slowly
-                t.pieceSize = 4000;
-                t.gap = 60ms;
-            }
+            // The first two take a few tenths of a second, the others well over a second, so
+            // the first two free their slots first and the queue is still there to look at.
+            TFakeTrack t{.name = QStringLiteral("T%1").arg(i), .size = 40000, .pieceSize = 4000};
+            t.gap = i > 2 ? 150ms : 30ms;
             ids.push_back(rig.Add(m_sc->AddTrack(t)));
         }
         rig.gui.Post(WM_START_JOBS);
