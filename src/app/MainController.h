@@ -11,11 +11,8 @@ class ListViewModel;
 class QItemSelectionModel;
 class QTimer;
 class TDownloadEngine;
-class TDownloadRows;
-class TDownloadScheduler;
 class TDownloadState;
 class TMessageQueue;
-struct TWorkerContext;
 
 // The core half of the main window: lives on the GUI thread, receives the program's
 // messages, owns the list models with their selection models and runs the commands the
@@ -31,7 +28,6 @@ public:
 
     TDownloadState& Downloads();
     TMessageQueue& Messages() { return *m_messages; }
-    TDownloadEngine& Engine() { return *m_engine; }
     TDownloadListCommands& ListCommands() { return *m_listCommands; }
 
     // Worker threads that are still running; at the program's end they are left to the

@@ -24,7 +24,6 @@ public:
     void SetText(int jobId, int column, const QString& text);
 
     ListViewModel& List() { return m_list; }
-    TMessageQueue& Gui() { return m_gui; }
 
 private:
     template <class F> void onRow(int jobId, F change);

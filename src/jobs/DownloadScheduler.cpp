@@ -85,7 +85,6 @@ void TDownloadScheduler::WMStopJob(int jobId)
 void TDownloadScheduler::WorkerEnded(TDownloadState& state, TMessageQueue& gui, int slot)
 {
     TWorkerSlot* s = state.Slot(slot);
-    s->SetWorker(nullptr);
     s->SetJobId(0);
     s->SetBusy(false);
     std::lock_guard lock(state.FileNameLock);

@@ -75,11 +75,6 @@ void ListViewModel::setHeaders(const QStringList& headers)
     Q_EMIT headerDataChanged(Qt::Horizontal, 0, static_cast<int>(m_headers.size()) - 1);
 }
 
-QString ListViewModel::header(int column) const
-{
-    return m_headers.value(column);
-}
-
 int ListViewModel::appendItem(const ListItem& item)
 {
     const int row = rowCount();

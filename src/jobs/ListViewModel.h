@@ -40,7 +40,6 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
     void setHeaders(const QStringList& headers);
-    QString header(int column) const;
 
     // Appends a row and returns its 0-based number.
     int appendItem(const ListItem& item);

@@ -4,14 +4,13 @@
 #include <atomic>
 #include <mutex>
 
-class TDownloadThread;
 class THttpCli;
 
 // One of the ten worker slots. The busy flag is set by the scheduler before its worker
-// starts and cleared by the worker as one of its last actions. The worker and its current
-// HTTP client are reachable only under the slot's mutex: a stop takes that mutex, sets the
-// cancel flag and aborts the client, while the worker clears the client under the same
-// mutex before freeing it. So a stop never reaches a freed object.
+// starts and cleared by the worker as one of its last actions; the job id names the job the
+// worker runs. The worker's current HTTP client is reachable only under the slot's mutex: a
+// stop takes that mutex, sets the cancel flag and aborts the client, while the worker clears
+// the client under the same mutex before freeing it. So a stop never reaches a freed object.
 class TWorkerSlot
 {
 public:
@@ -22,11 +21,6 @@ public:
     int JobId() const { return m_jobId.load(); }
     void SetJobId(int id) { m_jobId.store(id); }
 
-    void SetWorker(TDownloadThread* worker)
-    {
-        std::lock_guard lock(m_mutex);
-        m_worker = worker;
-    }
     void SetClient(THttpCli* client)
     {
         std::lock_guard lock(m_mutex);
@@ -43,21 +37,10 @@ public:
         return true;
     }
 
-    // Runs f(worker) under the slot mutex when the slot has a worker; false otherwise.
-    template <class F> bool WithWorker(F&& f)
-    {
-        std::lock_guard lock(m_mutex);
-        if (!m_worker)
-            return false;
-        f(*m_worker);
-        return true;
-    }
-
 private:
     std::atomic<bool> m_busy{false};
     std::atomic<int> m_jobId{0};
     std::mutex m_mutex;
-    TDownloadThread* m_worker = nullptr;
     THttpCli* m_client = nullptr;
 };
 

@@ -52,7 +52,6 @@ IniFile IniFile::parse(const QByteArray& bytes)
             const qsizetype close = line.indexOf(QLatin1Char(']'));
             if (close > 0) {
                 section = TrimBlanksAndControls(line.mid(1, close - 1)).toLower();
-                ini.m_sections.push_back(section);
             }
             continue;
         }
@@ -72,9 +71,4 @@ QString IniFile::value(const QString& section, const QString& key, const QString
     const auto it = std::find_if(m_entries.begin(), m_entries.end(),
                                  [&](const Entry& e) { return e.section == s && e.key == k; });
     return it == m_entries.end() ? fallback : it->value;
-}
-
-bool IniFile::hasSection(const QString& section) const
-{
-    return std::find(m_sections.begin(), m_sections.end(), section.toLower()) != m_sections.end();
 }

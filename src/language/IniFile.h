@@ -16,7 +16,6 @@ public:
     static IniFile parse(const QByteArray& bytes);
 
     QString value(const QString& section, const QString& key, const QString& fallback = {}) const;
-    bool hasSection(const QString& section) const;
 
 private:
     struct Entry
@@ -26,7 +25,6 @@ private:
         QString value;
     };
     std::vector<Entry> m_entries;
-    std::vector<QString> m_sections;
 };
 
 // Trims characters with codes up to 32 (blanks and control characters) from both ends.

@@ -23,7 +23,6 @@ public:
     TDownloadState& State() { return *m_state; }
     TDownloadRows& Rows() { return *m_rows; }
     TWorkerContext& Workers() { return *m_workers; }
-    TDownloadScheduler& Scheduler() { return *m_scheduler; }
     TJobIntake Intake();
 
     // Worker threads that have not returned yet.
