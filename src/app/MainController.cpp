@@ -1,8 +1,9 @@
 #include "MainController.h"
 
-#include "ServiceHosts.h"
-#include "UserPrompts.h"
-#include "WindowMessages.h"
+#include "base/ServiceHosts.h"
+#include "base/IDesktop.h"
+#include "base/IPrompts.h"
+#include "base/TMessageQueue.h"
 #include "jobs/DownloadListCommands.h"
 #include "jobs/DownloadProgress.h"
 #include "jobs/DownloadState.h"

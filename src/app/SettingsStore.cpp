@@ -1,6 +1,6 @@
 #include "SettingsStore.h"
 
-#include "AppSettings.h"
+#include "base/AppSettings.h"
 
 #include <QSettings>
 
@@ -25,15 +25,15 @@ const QString kSelectLanguage = QStringLiteral("SelectLanguage");
 
 } // namespace
 
-struct QSettingsBackend::Impl
+struct NativeSettingsBackend::Impl
 {
     QSettings settings{QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Quillbrook")};
 };
 
-QSettingsBackend::QSettingsBackend() : d(std::make_unique<Impl>()) {}
-QSettingsBackend::~QSettingsBackend() = default;
+NativeSettingsBackend::NativeSettingsBackend() : d(std::make_unique<Impl>()) {}
+NativeSettingsBackend::~NativeSettingsBackend() = default;
 
-std::optional<QString> QSettingsBackend::read(const QString& key)
+std::optional<QString> NativeSettingsBackend::read(const QString& key)
 {
     const QVariant value = d->settings.value(key);
     if (!value.isValid())
@@ -41,7 +41,7 @@ std::optional<QString> QSettingsBackend::read(const QString& key)
     return value.toString();
 }
 
-bool QSettingsBackend::write(const QString& key, const QVariant& value)
+bool NativeSettingsBackend::write(const QString& key, const QVariant& value)
 {
     if (!d->settings.isWritable())
         return false;
@@ -50,7 +50,7 @@ bool QSettingsBackend::write(const QString& key, const QVariant& value)
     return d->settings.status() == QSettings::NoError;
 }
 
-QString QSettingsBackend::fileName() const
+QString NativeSettingsBackend::fileName() const
 {
     return d->settings.fileName();
 }

@@ -28,11 +28,11 @@ public:
 };
 
 // QSettings in the native format, user scope, organisation "Quillbrook".
-class QSettingsBackend final : public ISettingsBackend
+class NativeSettingsBackend final : public ISettingsBackend
 {
 public:
-    QSettingsBackend();
-    ~QSettingsBackend() override;
+    NativeSettingsBackend();
+    ~NativeSettingsBackend() override;
     std::optional<QString> read(const QString& key) override;
     bool write(const QString& key, const QVariant& value) override;
     // Where the values are kept.

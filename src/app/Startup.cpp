@@ -1,10 +1,24 @@
 #include "Startup.h"
 
-#include "AppSettings.h"
+#include "base/AppSettings.h"
 #include "Folders.h"
 #include "SettingsStore.h"
 #include "SingleInstance.h"
+#include "base/ServiceHosts.h"
 #include "language/LangStrings.h"
+
+bool PrepareSession(const QString& executablePath, const QString& documentsFolder,
+                    ISettingsBackend& store)
+{
+    TAppSettings& app = AppSettings();
+    app.SetDataDir(DataDirFrom(documentsFolder));
+    app.SetAppDir(AppDirFrom(executablePath));
+    ApplyStoredSettings(ReadSettings(store, app.DataDir()));
+    // Read the host configuration now, before any thread asks for it.
+    Hosts();
+    app.SetLanguageLoaded(LoadLanguageFile(app.LanguageFilePath()));
+    return app.LanguageLoaded();
+}
 
 int RunStartup(const StartupOptions& options, IStartupFrontEnd& frontEnd)
 {
@@ -15,19 +29,15 @@ int RunStartup(const StartupOptions& options, IStartupFrontEnd& frontEnd)
     if (!instance.tryAcquire())
         return 0;
 
-    app.SetDataDir(DataDirFrom(options.documentsFolder));
-    app.SetAppDir(AppDirFrom(options.executablePath));
-
+    bool languageLoaded = false;
     {
         std::unique_ptr<ISettingsBackend> store = options.openSettings();
-        ApplyStoredSettings(ReadSettings(*store, app.DataDir()));
+        languageLoaded =
+            PrepareSession(options.executablePath, options.documentsFolder, *store);
     }
-
-    const QString languageFile = app.LanguageFilePath();
-    app.SetLanguageLoaded(LoadLanguageFile(languageFile));
-    if (!app.LanguageLoaded()) {
-        frontEnd.showStartupError(QStringLiteral("Failed to read language file:") + languageFile +
-                                  QStringLiteral(", reinstall."));
+    if (!languageLoaded) {
+        frontEnd.showStartupError(QStringLiteral("Failed to read language file:") +
+                                  app.LanguageFilePath() + QStringLiteral(", reinstall."));
         return 0;
     }
     frontEnd.runWindows();

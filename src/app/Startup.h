@@ -26,6 +26,12 @@ struct StartupOptions
     std::function<std::unique_ptr<ISettingsBackend>()> openSettings;
 };
 
+// What both front ends need before anything else: the folders, the stored settings, the
+// language file of the settings and the host configuration. Returns whether the language
+// file loaded (AppSettings().LanguageLoaded() says the same).
+bool PrepareSession(const QString& executablePath, const QString& documentsFolder,
+                    ISettingsBackend& store);
+
 // The program's start-up: single instance, folders, settings, language, windows. Returns
 // the process exit code.
 int RunStartup(const StartupOptions& options, IStartupFrontEnd& frontEnd);

@@ -10,7 +10,7 @@ int main(int argc, char** argv)
     options.executablePath = ExecutablePath(argv[0]);
     options.documentsFolder = DocumentsFolder();
     options.openSettings = [] {
-        return std::make_unique<QSettingsBackend>();
+        return std::make_unique<NativeSettingsBackend>();
     };
     DesktopFrontEnd frontEnd(argc, argv);
     return RunStartup(options, frontEnd);

@@ -1,6 +1,6 @@
 #include "CliDownloader.h"
 
-#include "app/WindowMessages.h"
+#include "base/TMessageQueue.h"
 #include "jobs/DownloadProgress.h"
 #include "jobs/DownloadRows.h"
 #include "jobs/DownloadState.h"

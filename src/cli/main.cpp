@@ -2,9 +2,11 @@
 //
 //   quillbrook-cli download LINK... [--save-to DIR]
 #include "CliDownloader.h"
-#include "app/AppSettings.h"
+#include "base/AppSettings.h"
+#include "base/ThreadRegistry.h"
 #include "app/Folders.h"
 #include "app/SettingsStore.h"
+#include "app/Startup.h"
 #include "language/LangStrings.h"
 
 #include <QCoreApplication>
@@ -67,16 +69,15 @@ int main(int argc, char** argv)
 
     // The user's own settings and folders; --save-to applies to this run only.
     TAppSettings& settings = AppSettings();
-    settings.SetDataDir(DataDirFrom(DocumentsFolder()));
-    settings.SetAppDir(AppDirFrom(ExecutablePath(argv[0])));
+    bool languageLoaded = false;
     {
-        QSettingsBackend store;
-        ApplyStoredSettings(ReadSettings(store, settings.DataDir()));
+        NativeSettingsBackend store;
+        languageLoaded = PrepareSession(ExecutablePath(argv[0]), DocumentsFolder(), store);
     }
+    if (!languageLoaded)
+        LoadDefaultLanguage();
     if (!saveTo.isEmpty())
         settings.SetSaveToFolder(WithTrailingSlash(QDir(saveTo).absolutePath()));
-    if (!LoadLanguageFile(settings.LanguageFilePath()))
-        LoadDefaultLanguage();
 
     const bool terminal = ::isatty(STDOUT_FILENO) == 1;
     TCliDownloader downloader(terminal);
@@ -105,7 +106,8 @@ int main(int argc, char** argv)
 
     downloader.Start();
     const int code = QCoreApplication::exec();
-    if (downloader.LiveWorkers() > 0) {
+    // A thread of ours still running uses what a normal exit would destroy.
+    if (ThreadRegistry::LiveCount() > 0) {
         std::fflush(nullptr);
         std::_Exit(code);
     }

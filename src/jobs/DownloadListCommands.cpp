@@ -4,9 +4,10 @@
 #include "DownloadState.h"
 #include "LinkIntake.h"
 #include "ListViewModel.h"
-#include "app/AppSettings.h"
-#include "app/UserPrompts.h"
-#include "app/WindowMessages.h"
+#include "base/AppSettings.h"
+#include "base/IPrompts.h"
+#include "base/IDesktop.h"
+#include "base/TMessageQueue.h"
 #include "language/LangStrings.h"
 
 #include <QDir>

@@ -2,7 +2,7 @@
 
 #include "DownloadState.h"
 #include "ListViewModel.h"
-#include "app/WindowMessages.h"
+#include "base/TMessageQueue.h"
 
 template <class F> void TDownloadRows::onRow(int jobId, F change)
 {

@@ -2,7 +2,7 @@
 
 #include "DownloadRows.h"
 #include "DownloadState.h"
-#include "app/WindowMessages.h"
+#include "base/TMessageQueue.h"
 #include "net/THttpCli.h"
 
 TDownloadScheduler::TDownloadScheduler(TDownloadState& state, TDownloadRows& rows,
@@ -76,7 +76,7 @@ void TDownloadScheduler::WMStopJob(int jobId)
     if (slot < 1)
         return;
     TDownloadJobs* job = m_state.DownloadJobs.Job(jobId);
-    m_state.Slot(slot)->WithClient([job](THttpCli& client) {
+    m_state.Slot(slot)->Request.WithClient([job](THttpCli& client) {
         job->t_UserCancelDownload = true;
         client.Abort();
     });

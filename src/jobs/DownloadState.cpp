@@ -71,11 +71,3 @@ int FindRowByJob(const ListViewModel& list, int jobId)
     }
     return 0;
 }
-
-QString LastPathPart(const QString& path)
-{
-    if (path.size() < 2)
-        return path;
-    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'), path.size() - 2);
-    return slash < 0 ? path : path.mid(slash + 1);
-}

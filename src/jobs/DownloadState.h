@@ -45,7 +45,3 @@ private:
 
 // 1-based row of the first row whose hidden job id is jobId, else 0.
 int FindRowByJob(const ListViewModel& list, int jobId);
-
-// The part after the last "/" that comes before the final character: a file path gives its
-// file name, a folder path ending in "/" its last folder name with the "/".
-QString LastPathPart(const QString& path);

@@ -2,9 +2,9 @@
 
 #include "DownloadState.h"
 #include "ListViewModel.h"
-#include "app/ServiceHosts.h"
-#include "app/WindowMessages.h"
-#include "language/IniFile.h"
+#include "base/ServiceHosts.h"
+#include "base/TMessageQueue.h"
+#include "base/TextHelpers.h"
 
 QString NormaliseLink(const QString& link)
 {

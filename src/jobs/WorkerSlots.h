@@ -1,16 +1,13 @@
 #pragma once
 
-#include <array>
-#include <atomic>
-#include <mutex>
+#include "net/TRequestSlot.h"
 
-class THttpCli;
+#include <atomic>
 
 // One of the ten worker slots. The busy flag is set by the scheduler before its worker
 // starts and cleared by the worker as one of its last actions; the job id names the job the
-// worker runs. The worker's current HTTP client is reachable only under the slot's mutex: a
-// stop takes that mutex, sets the cancel flag and aborts the client, while the worker clears
-// the client under the same mutex before freeing it. So a stop never reaches a freed object.
+// worker runs. The worker's current HTTP client is reachable through Request (see
+// TRequestSlot): a stop aborts it there, never a freed one.
 class TWorkerSlot
 {
 public:
@@ -21,27 +18,11 @@ public:
     int JobId() const { return m_jobId.load(); }
     void SetJobId(int id) { m_jobId.store(id); }
 
-    void SetClient(THttpCli* client)
-    {
-        std::lock_guard lock(m_mutex);
-        m_client = client;
-    }
-
-    // Runs f(client) under the slot mutex when the worker has a client; false otherwise.
-    template <class F> bool WithClient(F&& f)
-    {
-        std::lock_guard lock(m_mutex);
-        if (!m_client)
-            return false;
-        f(*m_client);
-        return true;
-    }
+    TRequestSlot Request;
 
 private:
     std::atomic<bool> m_busy{false};
     std::atomic<int> m_jobId{0};
-    std::mutex m_mutex;
-    THttpCli* m_client = nullptr;
 };
 
 constexpr int kWorkerSlotCount = 10;

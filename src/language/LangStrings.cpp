@@ -1,7 +1,7 @@
 #include "LangStrings.h"
 
-#include "IniFile.h"
-#include "app/ServiceHosts.h"
+#include "base/IniFile.h"
+#include "base/ServiceHosts.h"
 
 #include <QFileInfo>
 #include <QHash>

@@ -4,6 +4,7 @@
 #include "TAddWin.h"
 #include "TTarnMainWin.h"
 #include "app/MainController.h"
+#include "base/ThreadRegistry.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -44,9 +45,9 @@ int DesktopFrontEnd::runWindows()
     mainWindow.SetAddWin(&addWin);
     mainWindow.show();
     const int code = application.exec();
-    if (controller.LiveWorkers() > 0) {
-        // Running downloads end with the process: their threads still use the engine, so
-        // nothing of it may be torn down under them.
+    if (ThreadRegistry::LiveCount() > 0) {
+        // Running threads of ours end with the process: they still use the engine and the
+        // controller, so nothing may be torn down under them.
         std::fflush(nullptr);
         std::_Exit(code);
     }

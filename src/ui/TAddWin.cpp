@@ -1,6 +1,6 @@
 #include "TAddWin.h"
 
-#include "app/AppSettings.h"
+#include "base/AppSettings.h"
 #include "app/MainController.h"
 #include "jobs/DownloadListCommands.h"
 #include "language/LangStrings.h"

@@ -2,7 +2,7 @@
 
 #include "StatusIconDelegate.h"
 #include "TAddWin.h"
-#include "app/AppSettings.h"
+#include "base/AppSettings.h"
 #include "app/MainController.h"
 #include "jobs/DownloadListCommands.h"
 #include "jobs/ListViewModel.h"

@@ -1,5 +1,6 @@
 #include "OutputNaming.h"
 
+#include "base/TextHelpers.h"
 #include "jobs/DownloadState.h"
 
 #include <QFile>

@@ -1,11 +1,14 @@
 #include "TDownloadThread.h"
 
+#include "GuardedRequest.h"
 #include "OutputNaming.h"
 #include "SoundCloudPage.h"
 #include "WorkerContext.h"
-#include "app/AppSettings.h"
-#include "app/ServiceHosts.h"
-#include "app/WindowMessages.h"
+#include "base/AppSettings.h"
+#include "base/ServiceHosts.h"
+#include "base/TMessageQueue.h"
+#include "base/TextHelpers.h"
+#include "base/ThreadRegistry.h"
 #include "jobs/DownloadRows.h"
 #include "jobs/DownloadScheduler.h"
 #include "jobs/DownloadState.h"
@@ -16,19 +19,18 @@
 #include <QFile>
 #include <QUrl>
 
-#include <thread>
 
 void TDownloadThread::Start(TWorkerContext& context, int jobId, int slot)
 {
     context.liveWorkers.fetch_add(1);
-    std::thread([&context, jobId, slot] {
+    ThreadRegistry::Start([&context, jobId, slot] {
         {
             TDownloadThread worker(context, jobId, slot);
             worker.Execute();
             worker.Complete();
         }
         context.liveWorkers.fetch_sub(1);
-    }).detach();
+    });
 }
 
 TDownloadThread::TDownloadThread(TWorkerContext& context, int jobId, int slot)
@@ -105,13 +107,8 @@ void TDownloadThread::Execute()
             return;
         }
         client->SetRcvdStream(file.get());
-        slot.SetClient(client.get());
-        try {
-            client->Get();
-        } catch (...) {
-            // Whatever went wrong is judged below from what the handlers recorded.
-        }
-        slot.SetClient(nullptr);
+        // Whatever went wrong is judged below from what the handlers recorded.
+        GuardedGet(slot.Request, *client);
         client->SetRcvdStream(nullptr);
         const QString written = file->fileName();
         file.reset();

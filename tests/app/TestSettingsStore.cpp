@@ -87,11 +87,11 @@ private Q_SLOTS:
     void realStoreRoundTrip()
     {
         {
-            QSettingsBackend store;
+            NativeSettingsBackend store;
             WriteSettings(store,
                           {QStringLiteral("/music/"), true, 12, QStringLiteral("brae_deu.ini")});
         }
-        QSettingsBackend store;
+        NativeSettingsBackend store;
         const StoredSettings s = ReadSettings(store, QStringLiteral("/data/"));
         QCOMPARE(s.SaveToFolder, QStringLiteral("/music/"));
         QVERIFY(s.DownloadAllSoundFiles);

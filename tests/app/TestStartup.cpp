@@ -2,7 +2,7 @@
 #include "TestEnvironment.h"
 #include "TestRegistry.h"
 
-#include "app/AppSettings.h"
+#include "base/AppSettings.h"
 #include "app/SingleInstance.h"
 #include "app/Startup.h"
 #include "language/LangStrings.h"

@@ -1,5 +1,6 @@
 #include "TestRegistry.h"
 
+#include "base/TextHelpers.h"
 #include "jobs/DownloadState.h"
 #include "jobs/ListViewModel.h"
 
@@ -74,7 +75,7 @@ private Q_SLOTS:
         state.Slot(4)->SetBusy(false); // an ended worker's slot no longer counts
         QCOMPARE(state.FindSlotByJob(9), 6);
         QCOMPARE(state.FindSlotByJob(3), 0);
-        QVERIFY(!state.Slot(6)->WithClient([](THttpCli&) { QFAIL("no client"); }));
+        QVERIFY(!state.Slot(6)->Request.WithClient([](THttpCli&) { QFAIL("no client"); }));
     }
 
     void activeJobsOfUser()

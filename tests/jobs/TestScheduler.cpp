@@ -1,6 +1,6 @@
 #include "TestRegistry.h"
 
-#include "app/WindowMessages.h"
+#include "base/TMessageQueue.h"
 #include "jobs/DownloadRows.h"
 #include "jobs/DownloadScheduler.h"
 #include "jobs/DownloadState.h"

@@ -1,7 +1,7 @@
 #include "TestEnvironment.h"
 #include "TestRegistry.h"
 
-#include "language/IniFile.h"
+#include "base/IniFile.h"
 #include "language/LangStrings.h"
 
 #include <QFile>

@@ -1,3 +1,4 @@
+#include "FailDevice.h"
 #include "TestHttpServer.h"
 #include "TestRegistry.h"
 
@@ -88,29 +89,6 @@ quint16 closedPort()
     ::close(fd);
     return ntohs(address.sin_port);
 }
-
-// A stream that accepts limit bytes and then fails, as a full disk does.
-class TFailDevice : public QIODevice
-{
-public:
-    explicit TFailDevice(qint64 limit) : m_limit(limit) { open(QIODevice::WriteOnly); }
-    QByteArray t_Data;
-
-protected:
-    qint64 readData(char*, qint64) override { return -1; }
-    qint64 writeData(const char* data, qint64 len) override
-    {
-        if (t_Data.size() + len > m_limit) {
-            setErrorString(QStringLiteral("No space left on device"));
-            return -1;
-        }
-        t_Data.append(data, len);
-        return len;
-    }
-
-private:
-    qint64 m_limit;
-};
 
 QByteArray ok(const QByteArray& body, const QByteArray& extra = {})
 {
@@ -629,12 +607,12 @@ private Q_SLOTS:
         TTestHttpServer server;
         server.Enqueue(TScriptedReply().Send(ok(QByteArray(30000, 'w'))));
         THttpCli cli;
-        TFailDevice device(10000);
+        FailDevice device(10000);
         const TOutcome out = fetch(cli, server.Url(), &device);
         QVERIFY(out.t_Raised);
         QCOMPARE(out.t_ErrorCode, int(httperrStreamWrite));
         QVERIFY(out.t_Message.contains("No space left on device"));
-        QCOMPARE(out.t_Doc, device.t_Data);
+        QCOMPARE(out.t_Doc, device.written());
     }
 
     void getWhileBusy()

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "app/UserPrompts.h"
+#include "base/IPrompts.h"
+#include "base/IDesktop.h"
 
 #include <QStringList>
 

@@ -1,6 +1,6 @@
 #include "FakeSoundCloud.h"
 
-#include "app/ServiceHosts.h"
+#include "base/ServiceHosts.h"
 
 #include <QUrl>
 

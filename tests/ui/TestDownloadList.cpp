@@ -4,9 +4,9 @@
 #include "TestRegistry.h"
 #include "UiTestHelpers.h"
 
-#include "app/AppSettings.h"
+#include "base/AppSettings.h"
 #include "app/MainController.h"
-#include "app/WindowMessages.h"
+#include "base/TMessageQueue.h"
 #include "jobs/DownloadRows.h"
 #include "jobs/DownloadState.h"
 #include "jobs/ListViewModel.h"

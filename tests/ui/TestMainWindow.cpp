@@ -3,9 +3,9 @@
 #include "TestRegistry.h"
 #include "UiTestHelpers.h"
 
-#include "app/AppSettings.h"
+#include "base/AppSettings.h"
 #include "app/MainController.h"
-#include "app/ServiceHosts.h"
+#include "base/ServiceHosts.h"
 #include "jobs/DownloadState.h"
 #include "jobs/ListViewModel.h"
 #include "language/LangStrings.h"

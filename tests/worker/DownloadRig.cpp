@@ -1,6 +1,6 @@
 #include "DownloadRig.h"
 
-#include "app/AppSettings.h"
+#include "base/AppSettings.h"
 
 #include <QDir>
 #include <QTest>

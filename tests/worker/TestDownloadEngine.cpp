@@ -1,11 +1,13 @@
 #include "DownloadRig.h"
 #include "FakeSoundCloud.h"
 #include "TestRegistry.h"
-#include "app/ServiceHosts.h"
+#include "base/ServiceHosts.h"
 
 #include <QDir>
 #include <QFile>
+#include <QEventLoop>
 #include <QTest>
+#include <QTimer>
 
 using qbtest::TFakeSoundCloud;
 using qbtest::TFakeTrack;
@@ -72,6 +74,32 @@ private Q_SLOTS:
         QVERIFY(isPattern(bytes));
         QCOMPARE(rig.state.RunningDownloads.load(), 0);
         QCOMPARE(rig.state.FindFreeSlot(), 1);
+    }
+
+    // A message box opened by a handler must not hold the downloads up: while its nested
+    // event loop runs, a worker's row changes and the next job's start still happen.
+    void modalBoxDoesNotStallDownloads()
+    {
+        TDownloadRig rig;
+        rig.state.MaxDownloads = 1;
+        const int first = rig.Add(m_sc->AddTrack({.name = "One", .size = 4096}));
+        const int second = rig.Add(m_sc->AddTrack({.name = "Two", .size = 4096}));
+        bool finishedDuringBox = false;
+        bool secondStartedDuringBox = false;
+        rig.gui.SetHandler(WM_CHECK_VERSION, [&](int) {
+            QEventLoop box;
+            QTimer::singleShot(1000, &box, &QEventLoop::quit);
+            box.exec();
+            finishedDuringBox = rig.Icon(first) == JOB_FINISHED;
+            secondStartedDuringBox = rig.Starts().size() == 2;
+        });
+        rig.gui.Post(WM_CHECK_VERSION);
+        rig.gui.Post(WM_START_JOBS);
+        QTest::qWait(1200);
+        QVERIFY(rig.WaitUntilIdle());
+        QVERIFY(finishedDuringBox);
+        QVERIFY(secondStartedDuringBox);
+        QCOMPARE(rig.Status(second), int(JOB_FINISHED));
     }
 
     void twelveLinksTenAtATime()

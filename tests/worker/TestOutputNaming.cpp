@@ -1,6 +1,6 @@
 #include "TestRegistry.h"
 
-#include "app/ServiceHosts.h"
+#include "base/ServiceHosts.h"
 #include "jobs/DownloadJobs.h"
 #include "jobs/DownloadProgress.h"
 #include "jobs/LinkIntake.h"

@@ -1,9 +1,11 @@
-#include "WindowMessages.h"
+#include "TMessageQueue.h"
 
 #include <QSocketNotifier>
+#include <QtDebug>
 
 #include <cerrno>
 #include <cstdint>
+#include <exception>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -36,6 +38,11 @@ void TMessageQueue::SetHandler(int message, Handler handler)
     m_handlers[message] = std::move(handler);
 }
 
+void TMessageQueue::SetErrorReporter(std::function<void(const QString&)> reporter)
+{
+    m_reportError = std::move(reporter);
+}
+
 void TMessageQueue::Post(int message, int wParam)
 {
     enqueue({message, wParam, {}, nullptr});
@@ -44,7 +51,8 @@ void TMessageQueue::Post(int message, int wParam)
 void TMessageQueue::Send(int message, int wParam)
 {
     if (OnGuiThread()) {
-        dispatch(message, wParam);
+        Pending now{message, wParam, {}, nullptr};
+        run(now);
         return;
     }
     sendAndWait({message, wParam, {}, nullptr});
@@ -58,7 +66,8 @@ void TMessageQueue::PostTask(std::function<void()> task)
 void TMessageQueue::SendTask(std::function<void()> task)
 {
     if (OnGuiThread()) {
-        task();
+        Pending now{0, 0, std::move(task), nullptr};
+        run(now);
         return;
     }
     sendAndWait({0, 0, std::move(task), nullptr});
@@ -75,17 +84,13 @@ void TMessageQueue::sendAndWait(Pending pending)
 
 void TMessageQueue::enqueue(Pending pending)
 {
-    bool wake = false;
     {
         std::lock_guard lock(m_mutex);
         m_queue.push_back(std::move(pending));
-        if (!m_wakePending) {
-            m_wakePending = true;
-            wake = true;
-        }
     }
-    if (wake)
-        this->wake();
+    // Every arrival writes the eventfd (its counter folds them into one wake-up). A
+    // handler that runs a nested event loop is then woken again for what came meanwhile.
+    wake();
 }
 
 void TMessageQueue::wake()
@@ -107,21 +112,44 @@ void TMessageQueue::Drain()
 {
     for (;;) {
         Pending p{};
+        bool more = false;
         {
             std::lock_guard lock(m_mutex);
-            if (m_queue.empty()) {
-                m_wakePending = false;
+            if (m_queue.empty())
                 return;
-            }
             p = std::move(m_queue.front());
             m_queue.pop_front();
+            more = !m_queue.empty();
         }
+        // Should this item open a nested event loop, what is still queued behind it gets
+        // handled there.
+        if (more)
+            wake();
+        run(p);
+    }
+}
+
+void TMessageQueue::run(Pending& p)
+{
+    // The sender is released however the handler ends.
+    struct Release
+    {
+        std::promise<void>* done;
+        ~Release()
+        {
+            if (done)
+                done->set_value();
+        }
+    } release{p.done};
+    try {
         if (p.task)
             p.task();
         else
             dispatch(p.message, p.wParam);
-        if (p.done)
-            p.done->set_value();
+    } catch (const std::exception& e) {
+        report(QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+        report(QStringLiteral("unknown error"));
     }
 }
 
@@ -130,4 +158,16 @@ void TMessageQueue::dispatch(int message, int wParam)
     const auto it = m_handlers.find(message);
     if (it != m_handlers.end() && it->second)
         it->second(wParam);
+}
+
+void TMessageQueue::report(const QString& error)
+{
+    if (m_reportError) {
+        try {
+            m_reportError(error);
+            return;
+        } catch (...) {
+        }
+    }
+    qCritical("A message handler failed: %s", qPrintable(error));
 }

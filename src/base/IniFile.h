@@ -26,6 +26,3 @@ private:
     };
     std::vector<Entry> m_entries;
 };
-
-// Trims characters with codes up to 32 (blanks and control characters) from both ends.
-QString TrimBlanksAndControls(const QString& text);

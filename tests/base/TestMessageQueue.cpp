@@ -1,8 +1,12 @@
 #include "TestRegistry.h"
 
-#include "app/WindowMessages.h"
+#include "base/TMessageQueue.h"
 
+#include <QEventLoop>
 #include <QTest>
+#include <QTimer>
+
+#include <stdexcept>
 
 #include <atomic>
 #include <thread>
@@ -72,6 +76,59 @@ private Q_SLOTS:
         });
         queue.Post(WM_START_JOBS, 1);
         QTRY_COMPARE(runs, 3);
+    }
+
+    // A handler that shows a modal box runs a nested event loop; a worker's send and later
+    // posts are handled meanwhile, not after the box is closed.
+    void nestedEventLoopKeepsTheQueueRunning()
+    {
+        TMessageQueue queue;
+        std::atomic<bool> sendReturned{false};
+        bool sendReturnedDuringBox = false;
+        bool postRanDuringBox = false;
+        bool inBox = false;
+        std::thread worker;
+        queue.SetHandler(WM_CHECK_VERSION, [&](int) {
+            inBox = true;
+            worker = std::thread([&] {
+                queue.SendTask([] {});
+                sendReturned = true;
+                queue.Post(WM_START_JOBS);
+            });
+            QEventLoop box;
+            QTimer::singleShot(1000, &box, &QEventLoop::quit);
+            box.exec();
+            sendReturnedDuringBox = sendReturned.load();
+            inBox = false;
+        });
+        queue.SetHandler(WM_START_JOBS, [&](int) { postRanDuringBox = inBox; });
+        queue.Post(WM_CHECK_VERSION);
+        QTRY_VERIFY(sendReturned.load());
+        QTRY_VERIFY(!inBox);
+        worker.join();
+        QVERIFY(sendReturnedDuringBox);
+        QVERIFY(postRanDuringBox);
+    }
+
+    // A throwing handler neither strands its sender nor stops the messages after it.
+    void throwingHandlerReleasesTheSenderAndIsReported()
+    {
+        TMessageQueue queue;
+        QStringList reported;
+        queue.SetErrorReporter([&](const QString& e) { reported.append(e); });
+        int after = 0;
+        queue.SetHandler(WM_STOP_JOB, [](int) { throw std::runtime_error("disk gone"); });
+        queue.SetHandler(WM_RESUME_JOB, [&](int) { ++after; });
+        std::atomic<bool> returned{false};
+        std::thread worker([&] {
+            queue.Send(WM_STOP_JOB);
+            queue.Post(WM_RESUME_JOB);
+            returned = true;
+        });
+        QTRY_VERIFY(returned.load());
+        worker.join();
+        QTRY_COMPARE(after, 1);
+        QCOMPARE(reported, QStringList{QStringLiteral("disk gone")});
     }
 };
 

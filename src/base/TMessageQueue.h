@@ -1,37 +1,28 @@
 #pragma once
 
-#include <QObject>
+#include "WindowMessages.h"
 
-#include <memory>
+#include <QObject>
 
 #include <deque>
 #include <functional>
 #include <future>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <unordered_map>
 
-// The program's own window messages, at fixed offsets from WM_USER.
-enum TWindowMessage : int
-{
-    WM_USER = 0x400,
-    WM_START_JOBS = WM_USER + 1,
-    WM_STOP_JOB = WM_USER + 2,
-    WM_RESUME_JOB = WM_USER + 3,
-    WM_CHECK_VERSION = WM_USER + 5,
-    WM_NEW_VERSION = WM_USER + 6,
-    WM_LATEST_VERSION = WM_USER + 7,
-    WM_START_CONVERT = WM_USER + 8,
-    WM_CHECK_FOLLOWED = WM_USER + 10,
-};
+class QSocketNotifier;
 
 // Messages for the GUI thread. Any thread may post (queue and return) or send (queue and
 // wait until the handler has run); the GUI thread runs the handlers in arrival order. The
 // data travels through a queue of ours under a std::mutex; an eventfd watched by the GUI
 // thread's event loop only wakes it, so no memory crosses threads behind ThreadSanitizer's
 // back (as a posted QEvent would).
-class QSocketNotifier;
-
+//
+// A handler may open a modal box: while its nested event loop runs, later messages are
+// still handled, so no worker waits behind a question. A handler that throws releases its
+// sender; the error goes to the error reporter (or the log).
 class TMessageQueue : public QObject
 {
     Q_OBJECT
@@ -45,6 +36,8 @@ public:
 
     // GUI thread only. A message without a handler is dropped when it arrives.
     void SetHandler(int message, Handler handler);
+    // GUI thread only. Told of every exception a handler or task let escape.
+    void SetErrorReporter(std::function<void(const QString&)> reporter);
 
     void Post(int message, int wParam = 0);
     // Runs the handler at once when called on the GUI thread; otherwise waits for it.
@@ -72,14 +65,16 @@ private:
     void sendAndWait(Pending pending);
     void wake();
     void woken();
+    void run(Pending& pending);
     void dispatch(int message, int wParam);
+    void report(const QString& error);
 
     const std::thread::id m_guiThread;
     int m_wakeFd = -1;
     std::unique_ptr<QSocketNotifier> m_notifier;
     std::unordered_map<int, Handler> m_handlers; // GUI thread only
+    std::function<void(const QString&)> m_reportError; // GUI thread only
 
     std::mutex m_mutex;
     std::deque<Pending> m_queue;
-    bool m_wakePending = false;
 };

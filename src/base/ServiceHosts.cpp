@@ -1,6 +1,6 @@
 #include "ServiceHosts.h"
 
-#include "language/IniFile.h"
+#include "IniFile.h"
 
 #include <QFile>
 

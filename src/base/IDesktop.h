@@ -2,17 +2,6 @@
 
 #include <QString>
 
-// How core code asks or tells the user something. The desktop program shows message
-// boxes; tests answer with their own implementation.
-class IPrompts
-{
-public:
-    virtual ~IPrompts() = default;
-    virtual bool askYesNo(const QString& text) = 0;
-    virtual void information(const QString& text) = 0;
-    virtual void warning(const QString& text) = 0;
-};
-
 // How core code hands things to the desktop: pages, files, folders and the clipboard.
 class IDesktop
 {
