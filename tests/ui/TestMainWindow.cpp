@@ -9,6 +9,7 @@
 #include "jobs/DownloadState.h"
 #include "jobs/ListViewModel.h"
 #include "language/LangStrings.h"
+#include "ui/TFollowPanel.h"
 #include "ui/TTarnMainWin.h"
 
 #include <QAction>
