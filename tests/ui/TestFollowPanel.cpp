@@ -23,6 +23,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QSplitter>
 #include <QStyle>
 #include <QStyleOptionViewItem>
 #include <QTableView>
@@ -187,9 +188,13 @@ private Q_SLOTS:
                  QStringLiteral("2013-12-24 15:30:05"));
         selectPeople({1});
         QCOMPARE(tracks().rowCount(), 3);
-        selectTracks({0});
+        selectTracks({0, 2});
+        m_controller->Downloads().MaxDownloads = 0;
+        QTest::mouseClick(m_win->ButtDownloadTrack, Qt::LeftButton);
+        QCOMPARE(m_controller->DownloadList().rowCount(), 2);
         m_win->resize(1400, 700);
-        qbtest::screenshot(m_win.get(), "main-window-follow.png");
+        m_win->Splitter1->setSizes({650, 750});
+        qbtest::screenshot(m_win.get(), "main-window.png");
     }
 
     void selectionRules()

@@ -91,7 +91,7 @@ private Q_SLOTS:
         QVERIFY(!m_win->PMenuBraeSettings->isEnabled());
         QVERIFY(!m_win->ButtAbout->isEnabled());
         QVERIFY(m_win->TButExit->isEnabled());
-        qbtest::screenshot(m_win.get(), "main-window.png");
+        qbtest::screenshot(m_win.get(), "main-window-empty.png");
     }
 
     void viewToggles()
