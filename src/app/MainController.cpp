@@ -4,6 +4,7 @@
 #include "base/IDesktop.h"
 #include "base/IPrompts.h"
 #include "base/TMessageQueue.h"
+#include "follow/TFollowChecks.h"
 #include "follow/TFollowing.h"
 #include "follow/TPeopleFile.h"
 #include "jobs/DownloadListCommands.h"
@@ -83,6 +84,8 @@ void MainController::FormShow()
 {
     m_following->FormShow();
     m_engine->State().MaxDownloads.store(10);
+    // Last: the daily check of followed users, with the list filled and the limit set.
+    m_following->Checks().AutoCheckPeople();
 }
 
 bool MainController::FormCloseQuery()

@@ -46,7 +46,8 @@ public:
     QItemSelectionModel& PeopleSelection() { return *m_peopleSelection; }
     QItemSelectionModel& TracksSelection() { return *m_tracksSelection; }
 
-    // The steps of the window's first showing that belong to the core.
+    // The steps of the window's first showing that belong to the core, ending with the
+    // daily check of followed users.
     void FormShow();
     // The window was asked to close: the downloads question, then the followed users are
     // saved whatever the answer. False when the window stays open.

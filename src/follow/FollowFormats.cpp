@@ -1,5 +1,8 @@
 #include "FollowFormats.h"
 
+#include <QUrl>
+
+#include <algorithm>
 #include <cmath>
 
 QString FormatCheckTime(const QString& stamp)
@@ -53,4 +56,13 @@ QString FormatTrackSize(const QString& bytes)
     if (!ReadInt64(bytes, n))
         return {};
     return bytes + QStringLiteral(" (") + FormatFileSize(n) + QLatin1Char(')');
+}
+
+QString UserPathSegment(const QString& name)
+{
+    const bool dotsOnly = !name.isEmpty() && std::all_of(name.cbegin(), name.cend(), [](QChar c) {
+        return c == QLatin1Char('.');
+    });
+    return QString::fromLatin1(
+        QUrl::toPercentEncoding(name, QByteArray(), dotsOnly ? QByteArray(".") : QByteArray()));
 }

@@ -20,3 +20,8 @@ QString FormatTrackSize(const QString& bytes);
 
 // Decimal text read as a 64-bit integer, blanks around it allowed.
 bool ReadInt64(const QString& text, std::int64_t& value);
+
+// A followed user's name as one path segment of an address: percent-encoded as UTF-8, every
+// byte but ASCII letters, digits and "-._~", and a name of dots only in full, so no name
+// can lead to another path, a query or a fragment.
+QString UserPathSegment(const QString& name);

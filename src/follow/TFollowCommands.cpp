@@ -1,5 +1,6 @@
 #include "TFollowCommands.h"
 
+#include "FollowFormats.h"
 #include "TFollowView.h"
 #include "TFollowedPeople.h"
 #include "base/IDesktop.h"
@@ -13,7 +14,6 @@
 #include "language/LangStrings.h"
 
 #include <QFileInfo>
-#include <QUrl>
 
 namespace {
 
@@ -35,7 +35,7 @@ QString TFollowCommands::UserPage(const QString& name)
 {
     // The name is one path segment of the address, whatever it holds.
     return QStringLiteral("https://") + Hosts().SoundCloudWeb + QLatin1Char('/') +
-           QString::fromLatin1(QUrl::toPercentEncoding(name.trimmed()));
+           UserPathSegment(name.trimmed());
 }
 
 void TFollowCommands::ButtAddPeopleClick(const QString& editText)

@@ -1,5 +1,6 @@
 #include "TFollowing.h"
 
+#include "TFollowChecks.h"
 #include "TFollowCommands.h"
 #include "TFollowView.h"
 #include "TFollowedPeople.h"
@@ -27,8 +28,10 @@ TFollowing::TFollowing(ListViewModel& people, QItemSelectionModel& peopleSelecti
       m_file(std::make_unique<TPeopleFile>(filePath)),
       m_view(std::make_unique<TFollowView>(*m_store, people, peopleSelection, tracks,
                                            tracksSelection)),
-      m_commands(std::make_unique<TFollowCommands>(*m_view, intake, prompts, desktop))
+      m_commands(std::make_unique<TFollowCommands>(*m_view, intake, prompts, desktop)),
+      m_checks(std::make_unique<TFollowChecks>(*m_view, intake))
 {
+    m_checks->Connect(m_gui);
     workers.followedTrackDownloaded = [this](const QString& user, const QString& track,
                                              const QString& file) {
         FollowedTrackDownloaded(user, track, file);

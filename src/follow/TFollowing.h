@@ -10,6 +10,7 @@ class IDesktop;
 class IPrompts;
 class ListViewModel;
 class QItemSelectionModel;
+class TFollowChecks;
 class TFollowCommands;
 class TFollowView;
 class TFollowedPeople;
@@ -31,6 +32,7 @@ public:
     TPeopleFile& File() { return *m_file; }
     TFollowView& View() { return *m_view; }
     TFollowCommands& Commands() { return *m_commands; }
+    TFollowChecks& Checks() { return *m_checks; }
 
     // The window's first showing: reads the file and fills the user list.
     void FormShow();
@@ -52,4 +54,5 @@ private:
     std::unique_ptr<TPeopleFile> m_file;
     std::unique_ptr<TFollowView> m_view;
     std::unique_ptr<TFollowCommands> m_commands;
+    std::unique_ptr<TFollowChecks> m_checks;
 };

@@ -40,11 +40,13 @@ QString AcceptedDroppedLink(const QString& text)
     return link;
 }
 
-int AddDownloadJob(TJobIntake intake, const QString& link, bool startNow,
-                   const QString& followedUser, const QString& followedTrackId)
+namespace {
+
+// Appends one job record; its row is the caller's.
+TDownloadJobs* AppendJob(TDownloadJobTable& table, int& id, const QString& link, bool startNow,
+                         const QString& followedUser, const QString& followedTrackId)
 {
-    TDownloadJobTable& table = intake.state.DownloadJobs;
-    const int id = table.Append();
+    id = table.Append();
     TDownloadJobs* job = table.Job(id);
     job->t_DownloadFollowed = !followedUser.isEmpty();
     job->t_FollowedUser.set(followedUser);
@@ -54,6 +56,17 @@ int AddDownloadJob(TJobIntake intake, const QString& link, bool startNow,
     job->t_Size = -1;
     job->t_Received = 0;
     job->t_Status = startNow ? JOB_QUEUED : JOB_STOPPED;
+    return job;
+}
+
+} // namespace
+
+int AddDownloadJob(TJobIntake intake, const QString& link, bool startNow,
+                   const QString& followedUser, const QString& followedTrackId)
+{
+    int id = 0;
+    TDownloadJobs* job = AppendJob(intake.state.DownloadJobs, id, link, startNow, followedUser,
+                                   followedTrackId);
 
     ListViewModel* list = &intake.list;
     auto addRow = [list, job, id, link] {
@@ -65,4 +78,41 @@ int AddDownloadJob(TJobIntake intake, const QString& link, bool startNow,
     else
         intake.gui.PostTask(std::move(addRow));
     return id;
+}
+
+std::vector<int> AddDownloadJobs(TJobIntake intake, const std::vector<TNewFollowedJob>& jobs)
+{
+    std::vector<int> ids;
+    if (jobs.empty())
+        return ids;
+    struct TAdded
+    {
+        TDownloadJobs* job;
+        int id;
+        QString link;
+    };
+    std::vector<TAdded> added;
+    added.reserve(jobs.size());
+    for (const TNewFollowedJob& j : jobs) {
+        int id = 0;
+        TDownloadJobs* job = AppendJob(intake.state.DownloadJobs, id, j.link, true,
+                                       j.followedUser, j.followedTrackId);
+        // The row's copy shares no buffer with the caller's string.
+        added.push_back({job, id, QString(j.link.unicode(), j.link.size())});
+        ids.push_back(id);
+    }
+    ListViewModel* list = &intake.list;
+    auto addRows = [list, added = std::move(added)] {
+        std::vector<ListItem> rows;
+        rows.reserve(added.size());
+        for (const TAdded& a : added)
+            rows.push_back({QString(), {QString(), QString(), a.link}, a.job->t_Status.load(),
+                            a.id});
+        list->appendItems(std::move(rows));
+    };
+    if (intake.gui.OnGuiThread())
+        addRows();
+    else
+        intake.gui.PostTask(std::move(addRows));
+    return ids;
 }

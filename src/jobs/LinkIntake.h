@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <vector>
+
 class TDownloadState;
 class ListViewModel;
 class TMessageQueue;
@@ -32,3 +34,16 @@ struct TJobIntake
 // appended at once, the row on the GUI thread (at once when called there). Posts nothing.
 int AddDownloadJob(TJobIntake intake, const QString& link, bool startNow,
                    const QString& followedUser = {}, const QString& followedTrackId = {});
+
+// One followed track to queue with AddDownloadJobs.
+struct TNewFollowedJob
+{
+    QString link;
+    QString followedUser;
+    QString followedTrackId;
+};
+
+// Appends queued jobs for followed tracks, in order, and their rows in a single insertion
+// (one GUI-thread task when called from another thread), so thousands of jobs cost the GUI
+// thread one update. Returns the new ids in order. Posts nothing.
+std::vector<int> AddDownloadJobs(TJobIntake intake, const std::vector<TNewFollowedJob>& jobs);

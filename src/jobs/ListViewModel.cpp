@@ -1,6 +1,7 @@
 #include "ListViewModel.h"
 
 #include <algorithm>
+#include <iterator>
 #include <numeric>
 
 ListViewModel::ListViewModel(QStringList headers, bool checkable, QObject* parent)
@@ -85,6 +86,17 @@ int ListViewModel::appendItem(const ListItem& item)
     m_items.push_back(item);
     endInsertRows();
     return row;
+}
+
+void ListViewModel::appendItems(std::vector<ListItem> items)
+{
+    if (items.empty())
+        return;
+    const int first = rowCount();
+    beginInsertRows({}, first, first + static_cast<int>(items.size()) - 1);
+    m_items.insert(m_items.end(), std::make_move_iterator(items.begin()),
+                   std::make_move_iterator(items.end()));
+    endInsertRows();
 }
 
 void ListViewModel::removeItem(int row)

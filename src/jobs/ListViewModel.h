@@ -47,6 +47,8 @@ public:
 
     // Appends a row and returns its 0-based number.
     int appendItem(const ListItem& item);
+    // Appends rows in one insertion, so views update once for all of them.
+    void appendItems(std::vector<ListItem> items);
     void removeItem(int row);
     void clear();
     const ListItem& item(int row) const;

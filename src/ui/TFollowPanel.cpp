@@ -3,6 +3,7 @@
 #include "ReportView.h"
 #include "app/MainController.h"
 #include "base/ServiceHosts.h"
+#include "follow/TFollowChecks.h"
 #include "follow/TFollowCommands.h"
 #include "follow/TFollowView.h"
 #include "follow/TFollowing.h"
@@ -80,12 +81,12 @@ TFollowPanel::TFollowPanel(MainController& controller, QWidget* parent)
 
     createPopups();
 
-    // Checking users arrives with the track listing; until then Check stays disabled.
     ButtCheck->setEnabled(false);
     ButtDeletePeople->setEnabled(false);
     connect(ButtAddPeople, &QPushButton::clicked, this, &TFollowPanel::ButtAddPeopleClick);
     connect(PeopleName, &QLineEdit::returnPressed, this, &TFollowPanel::ButtAddPeopleClick);
     connect(ButtDeletePeople, &QPushButton::clicked, this, &TFollowPanel::ButtDeletePeopleClick);
+    connect(ButtCheck, &QPushButton::clicked, this, &TFollowPanel::ButtCheckClick);
     connect(ButtDownloadTrack, &QPushButton::clicked, this,
             &TFollowPanel::ButtDownloadTrackClick);
     connect(ButtExplore, &QPushButton::clicked, this, &TFollowPanel::ButtExploreClick);
@@ -162,6 +163,11 @@ void TFollowPanel::ButtDeletePeopleClick()
     m_following.Commands().ButtDeletePeopleClick();
 }
 
+void TFollowPanel::ButtCheckClick()
+{
+    m_following.Checks().ButtCheckClick();
+}
+
 void TFollowPanel::ButtDownloadTrackClick()
 {
     m_following.Commands().ButtDownloadTrackClick();
@@ -180,6 +186,7 @@ void TFollowPanel::ButtOnlineHelpClick()
 void TFollowPanel::PeopleListSelectItem()
 {
     ButtDeletePeople->setEnabled(m_following.View().PeopleCommandsEnabled());
+    ButtCheck->setEnabled(m_following.View().PeopleCommandsEnabled());
 }
 
 void TFollowPanel::TracksListSelectItem()

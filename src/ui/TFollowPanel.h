@@ -45,6 +45,7 @@ public:
     // Handlers
     void ButtAddPeopleClick();
     void ButtDeletePeopleClick();
+    void ButtCheckClick();
     void ButtDownloadTrackClick();
     void ButtExploreClick();
     void ButtOnlineHelpClick();
