@@ -66,9 +66,10 @@ int TCliDownloader::Add(const QStringList& links)
             std::fprintf(stderr, "skipped (not a SoundCloud link): %s\n", qPrintable(raw));
             continue;
         }
-        AddDownloadJob(m_engine->Intake(), link, true);
-        m_links.append(raw);
-        m_lastReported.append(QString());
+        const int id = AddDownloadJob(m_engine->Intake(), link, true);
+        while (m_links.size() < id)
+            m_links.append(QString());
+        m_links[id - 1] = raw;
         ++added;
     }
     return added;
@@ -110,9 +111,31 @@ void TCliDownloader::tick()
         draw(false);
     else
         printChanges();
-    const bool waiting = state.FindStartableJob() > 0;
+    const bool waiting = state.FindStartableJob() > 0 || (m_busy && m_busy());
     if (m_engine->LiveWorkers() == 0 && !waiting)
         finish();
+}
+
+QString TCliDownloader::linkOf(int id) const
+{
+    const QString given = m_links.value(id - 1);
+    if (!given.isEmpty())
+        return given;
+    const TDownloadJobs* job = m_engine->State().DownloadJobs.Job(id);
+    return job ? job->t_URL.get() : QString();
+}
+
+void TCliDownloader::Note(const QString& line)
+{
+    if (m_live && m_drawnLines > 0) {
+        // Up over the table and clear it; it is drawn again below the note.
+        std::printf("\x1b[%dA\r\x1b[J%s\n", m_drawnLines, qPrintable(line));
+        m_drawnLines = 0;
+        draw(false);
+        return;
+    }
+    std::printf("%s\n", qPrintable(line));
+    std::fflush(stdout);
 }
 
 void TCliDownloader::draw(bool final)
@@ -138,7 +161,7 @@ void TCliDownloader::draw(bool final)
         finished += status == JOB_FINISHED;
         QString name = m_list->text(row, TDownloadRows::FileColumn);
         if (name.isEmpty())
-            name = m_links.value(id - 1);
+            name = linkOf(id);
         line(fit(name, 36) + QLatin1Char(' ') +
              fit(m_list->text(row, TDownloadRows::SizeColumn), 9) + QLatin1Char(' ') +
              fit(QString::fromLatin1(statusWord(status)), 12) +
@@ -164,9 +187,9 @@ void TCliDownloader::printChanges()
         const QString size = m_list->text(row, TDownloadRows::SizeColumn);
         const QString text = QStringLiteral("%1 %2 %3")
                                  .arg(QString::fromLatin1(statusWord(status)),
-                                      name.isEmpty() ? m_links.value(id - 1) : name, size);
-        if (text != m_lastReported[id - 1]) {
-            m_lastReported[id - 1] = text;
+                                      name.isEmpty() ? linkOf(id) : name, size);
+        if (text != m_lastReported.value(id)) {
+            m_lastReported.insert(id, text);
             std::printf("[%d] %s\n", id, qPrintable(text.trimmed()));
         }
     }
@@ -191,7 +214,7 @@ void TCliDownloader::finish()
         }
         ++failed;
         std::fprintf(stderr, "%s: %s\n", m_interrupted ? "stopped" : "failed",
-                     qPrintable(m_links.value(id - 1)));
+                     qPrintable(linkOf(id)));
     }
     std::fflush(stdout);
     m_exitCode = failed == 0 ? 0 : 1;

@@ -3,6 +3,9 @@
 #include <QObject>
 #include <QStringList>
 
+#include <QHash>
+
+#include <functional>
 #include <memory>
 
 class ListViewModel;
@@ -32,11 +35,23 @@ public:
     int ExitCode() const { return m_exitCode; }
     int LiveWorkers() const;
 
+    // The engine, its message queue and its download list, for jobs that others queue
+    // (checks of followed users); the table shows them like the links given here.
+    TDownloadEngine& Engine() { return *m_engine; }
+    TMessageQueue& Gui() { return *m_gui; }
+    ListViewModel& List() { return *m_list; }
+    // While busy() holds, the run does not end even when no job waits.
+    void SetBusy(std::function<bool()> busy) { m_busy = std::move(busy); }
+    // A line printed above the live table (or among the plain lines).
+    void Note(const QString& line);
+
 private:
     void tick();
     void draw(bool final);
     void printChanges();
     void finish();
+    // The link a job was given.
+    QString linkOf(int id) const;
 
     bool m_live;
     std::unique_ptr<TMessageQueue> m_gui;
@@ -44,7 +59,8 @@ private:
     std::unique_ptr<TDownloadEngine> m_engine;
     std::unique_ptr<QTimer> m_timer;
     QStringList m_links;        // by job id - 1
-    QStringList m_lastReported; // plain mode: last line printed per job
+    QHash<int, QString> m_lastReported; // plain mode: last line printed per job
+    std::function<bool()> m_busy;
     int m_drawnLines = 0;
     bool m_interrupted = false;
     int m_exitCode = 0;

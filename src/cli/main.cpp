@@ -2,6 +2,8 @@
 //
 //   quillbrook-cli download LINK... [--save-to DIR]
 //   quillbrook-cli follow add|remove|list|auto-check ...
+//   quillbrook-cli check [NAME...] [--download] | check --daily
+#include "CliCheck.h"
 #include "CliDownloader.h"
 #include "CliFollow.h"
 #include "base/AppSettings.h"
@@ -16,6 +18,7 @@
 #include <QSocketNotifier>
 
 #include <csignal>
+#include <functional>
 #include <cstdio>
 #include <cstdlib>
 #include <unistd.h>
@@ -30,18 +33,46 @@ void onSignal(int)
     [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &c, 1);
 }
 
+// Ctrl+C and SIGTERM: the first calls onFirst, a second one ends the process at once.
+void installInterrupt(std::function<void()> onFirst)
+{
+    if (::pipe(g_signalPipe) != 0)
+        return;
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
+    auto* notifier =
+        new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
+    QObject::connect(notifier, &QSocketNotifier::activated, [onFirst = std::move(onFirst)] {
+        static int signals = 0;
+        char c;
+        [[maybe_unused]] const ssize_t n = ::read(g_signalPipe[0], &c, 1);
+        if (++signals > 1) {
+            std::fflush(nullptr);
+            std::_Exit(130);
+        }
+        onFirst();
+    });
+}
+
 int usage(FILE* to)
 {
     std::fputs("Usage: quillbrook-cli download LINK... [--save-to DIR]\n"
                "       quillbrook-cli follow add NAME... | remove NAME... | list |\n"
                "                             auto-check NAME on|off\n"
+               "       quillbrook-cli check [NAME...] [--download] | check --daily\n"
                "\n"
                "Downloads SoundCloud track links into the save folder of your settings (or DIR),\n"
                "up to ten at once, and exits when every job has ended: 0 when all finished,\n"
                "1 otherwise. Ctrl+C stops the running downloads.\n"
                "\n"
                "follow changes and lists the followed users of the window (not while it runs:\n"
-               "exit code 3).\n",
+               "exit code 3).\n"
+               "\n"
+               "check looks for new tracks of the named followed users (all when none is\n"
+               "named); --download also downloads the newest of them as the settings say.\n"
+               "check --daily runs the daily check of the window's start: users with\n"
+               "auto-check on who were not checked today, downloads on. Exit code 1 when a\n"
+               "check or a download failed, 3 while the window runs.\n",
                to);
     return to == stdout ? 0 : 2;
 }
@@ -61,6 +92,12 @@ int main(int argc, char** argv)
         if (!PrepareSession(ExecutablePath(argv[0]), DocumentsFolder(), store))
             LoadDefaultLanguage();
         return RunFollowCommand(args, ::isatty(STDOUT_FILENO) == 1);
+    }
+    if (command == QLatin1String("check")) {
+        NativeSettingsBackend store;
+        if (!PrepareSession(ExecutablePath(argv[0]), DocumentsFolder(), store))
+            LoadDefaultLanguage();
+        return RunCheckCommand(args, ::isatty(STDOUT_FILENO) == 1, installInterrupt);
     }
     if (command != QLatin1String("download"))
         return usage(stderr);
@@ -102,21 +139,7 @@ int main(int argc, char** argv)
     std::printf("Saving to %s\n", qPrintable(settings.SaveToFolder()));
 
     // Ctrl+C and SIGTERM: the first stops the downloads, a second one ends at once.
-    if (::pipe(g_signalPipe) == 0) {
-        std::signal(SIGINT, onSignal);
-        std::signal(SIGTERM, onSignal);
-    }
-    int signals = 0;
-    QSocketNotifier notifier(g_signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&notifier, &QSocketNotifier::activated, [&] {
-        char c;
-        [[maybe_unused]] const ssize_t n = ::read(g_signalPipe[0], &c, 1);
-        if (++signals > 1) {
-            std::fflush(nullptr);
-            std::_Exit(130);
-        }
-        downloader.Interrupt();
-    });
+    installInterrupt([&downloader] { downloader.Interrupt(); });
 
     downloader.Start();
     const int code = QCoreApplication::exec();

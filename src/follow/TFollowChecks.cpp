@@ -110,7 +110,7 @@ bool TFollowChecks::QueueCheck(const QString& name, bool download)
 
 void TFollowChecks::WMCheckFollowed(int)
 {
-    // The download flag travels with each name, so the message's own is not needed.
+    // The download flag travels with each name; the message's own is not needed.
     if (m_running || m_CheckNameList.empty())
         return;
     TCheckEntry entry = std::move(m_CheckNameList.front());
@@ -123,21 +123,37 @@ void TFollowChecks::WMCheckFollowed(int)
         {m_view.Store(), m_intake, m_request}, entry.name, entry.download,
         [this, &gui, queuedFor = entry.peopleId](TCheckOutcome outcome) {
             gui.PostTask([this, queuedFor, outcome = std::move(outcome)] {
-                TCheckOutcome ended = outcome;
-                if (queuedFor > 0) {
-                    auto it = m_pending.find(queuedFor);
-                    if (it != m_pending.end() && --it->second <= 0) {
-                        m_pending.erase(it);
-                        // A deleted user stays deleted (the store refuses to change it).
-                        m_view.Store().SetPeopleStatus(queuedFor, PEOPLE_IDLE);
-                    }
-                }
-                CheckEnded(std::move(ended));
+                Release(queuedFor);
+                CheckEnded(outcome);
             });
         });
 }
 
-void TFollowChecks::CheckEnded(TCheckOutcome outcome)
+void TFollowChecks::Release(int peopleId)
+{
+    const auto it = m_pending.find(peopleId);
+    if (it == m_pending.end() || --it->second > 0)
+        return;
+    m_pending.erase(it);
+    // A deleted user stays deleted (the store refuses to change it).
+    m_view.Store().SetPeopleStatus(peopleId, PEOPLE_IDLE);
+}
+
+void TFollowChecks::CancelWaiting()
+{
+    std::deque<TCheckEntry> dropped;
+    dropped.swap(m_CheckNameList);
+    for (const TCheckEntry& entry : dropped) {
+        Release(entry.peopleId);
+        const auto user = m_view.Store().Summary(entry.peopleId);
+        const int row = m_view.FindPeopleRow(entry.name);
+        if (user && row > 0)
+            m_view.PeopleList().setText(row - 1, TFollowView::CheckTimeColumn,
+                                        FormatCheckTime(user->lastCheckTime));
+    }
+}
+
+void TFollowChecks::CheckEnded(const TCheckOutcome& outcome)
 {
     ShowCheckRows(outcome);
     m_running = false;

@@ -51,6 +51,10 @@ public:
     // not followed. Posts nothing.
     bool QueueCheck(const QString& name, bool download);
 
+    // Drops the names still waiting (their rows show their check time again); a running
+    // check goes on.
+    void CancelWaiting();
+
     // WM_CHECK_FOLLOWED: starts the check of the first waiting name unless a check runs.
     void WMCheckFollowed(int wParam);
 
@@ -67,7 +71,9 @@ public:
 
 private:
     void Enqueue(TCheckEntry entry, int row);
-    void CheckEnded(TCheckOutcome outcome);
+    // One check of the user has ended or was dropped; the last one makes it idle again.
+    void Release(int peopleId);
+    void CheckEnded(const TCheckOutcome& outcome);
     void ShowCheckRows(const TCheckOutcome& outcome);
 
     TFollowView& m_view;

@@ -1,4 +1,5 @@
 #include "FakeDesktop.h"
+#include "FakeSoundCloudApi.h"
 #include "TestEnvironment.h"
 #include "TestRegistry.h"
 #include "UiTestHelpers.h"
@@ -6,6 +7,8 @@
 #include "app/MainController.h"
 #include "base/AppSettings.h"
 #include "base/ServiceHosts.h"
+#include "base/ThreadRegistry.h"
+#include "follow/TFollowChecks.h"
 #include "follow/TFollowView.h"
 #include "follow/TFollowedPeople.h"
 #include "follow/TFollowing.h"
@@ -17,6 +20,7 @@
 #include "ui/TTarnMainWin.h"
 
 #include <QAction>
+#include <QDate>
 #include <QDir>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -39,6 +43,8 @@ class TestFollowPanel : public QObject
     Q_OBJECT
 
     std::unique_ptr<QTemporaryDir> m_data;
+    // The daily check at the window's first showing asks this API.
+    std::unique_ptr<qbtest::TFakeSoundCloudApi> m_api;
     FakeDesktop m_desktop;
     FakePrompts m_prompts;
     std::unique_ptr<MainController> m_controller;
@@ -62,10 +68,20 @@ class TestFollowPanel : public QObject
         m_win = std::make_unique<TTarnMainWin>(*m_controller);
         m_win->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_win.get()));
+        waitForChecks();
+    }
+
+    // Until no check of a followed user runs or waits.
+    void waitForChecks()
+    {
+        QTRY_VERIFY_WITH_TIMEOUT(!m_controller->Following().Checks().Busy() &&
+                                     ThreadRegistry::LiveCount() == 0,
+                                 30000);
     }
 
     void closeWindow()
     {
+        waitForChecks();
         m_win->close();
         m_win.reset();
         m_controller.reset();
@@ -153,6 +169,8 @@ private Q_SLOTS:
         AppSettings().SetLanguageLoaded(true);
         m_data = std::make_unique<QTemporaryDir>();
         AppSettings().SetDataDir(m_data->path() + QLatin1Char('/'));
+        m_api = std::make_unique<qbtest::TFakeSoundCloudApi>();
+        m_api->UseAsApi();
         m_desktop = FakeDesktop();
         m_prompts = FakePrompts();
         openWindow();
@@ -160,9 +178,12 @@ private Q_SLOTS:
 
     void cleanup()
     {
+        if (m_controller)
+            waitForChecks();
         m_win.reset();
         m_controller.reset();
         m_data.reset();
+        m_api.reset();
     }
 
     void addThroughTheBoxAndFindItAfterARestart()
@@ -315,6 +336,29 @@ private Q_SLOTS:
         QCOMPARE(people().rowCount(), 0);
         QCOMPARE(tracks().rowCount(), 0);
         QVERIFY(!m_win->ButtDeletePeople->isEnabled());
+    }
+
+    void checkListsNewTracksOfTheSelectedUser()
+    {
+        followAliceWithTracks();
+        m_api->AddTrack(QStringLiteral("Alice"), {.id = QStringLiteral("99")});
+        m_api->AddTrack(QStringLiteral("Alice"),
+                        {.id = QStringLiteral("555"), .title = QStringLiteral("Fresh")});
+        QVERIFY(!m_win->ButtCheck->isEnabled());
+        selectPeople({0});
+        QVERIFY(m_win->ButtCheck->isEnabled());
+        QTest::mouseClick(m_win->ButtCheck, Qt::LeftButton);
+        QCOMPARE(people().text(0, TFollowView::CheckTimeColumn), Lang("Msg1_8"));
+        waitForChecks();
+        QCOMPARE(people().text(0, TFollowView::TracksColumn), QStringLiteral("4"));
+        QCOMPARE(people().text(0, TFollowView::CheckTimeColumn).left(10),
+                 QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")));
+        // The shown user's new track is appended; Check only lists.
+        QCOMPARE(ids(), (QStringList{"100", "7", "99", "555"}));
+        QCOMPARE(tracks().text(3, TFollowView::TitleColumn), QStringLiteral("Fresh"));
+        QCOMPARE(m_controller->DownloadList().rowCount(), 0);
+        selectPeople({});
+        QVERIFY(!m_win->ButtCheck->isEnabled());
     }
 
     void failedSaveAsksBeforeClosing()

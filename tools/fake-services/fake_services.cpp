@@ -1,9 +1,13 @@
 // fake-services --hosts-file FILE [--tracks N] [--size BYTES] [--slow]
+//               [--users NAME,NAME...] [--user-tracks N] [--grow]
 //
 // Serves N SoundCloud-like track pages and streams on 127.0.0.1, writes a hosts file for
 // QUILLBROOK_SERVICES that points the SoundCloud web host at them, prints one track link a
-// line, and serves until it is stopped (Ctrl+C).
+// line, and serves until it is stopped (Ctrl+C). With --users it also serves the API's
+// track lists of those users (--user-tracks each, default 3; their tracks download like the
+// others); --grow adds one new track to a user's list at every check.
 #include "FakeSoundCloud.h"
+#include "FakeSoundCloudApi.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -15,6 +19,14 @@
 #include <thread>
 
 namespace {
+int usage()
+{
+    std::fputs("usage: fake-services --hosts-file FILE [--tracks N] [--size BYTES] [--slow]\n"
+               "                     [--users NAME,NAME...] [--user-tracks N] [--grow]\n",
+               stderr);
+    return 2;
+}
+
 volatile std::sig_atomic_t g_stop = 0;
 void onSignal(int)
 {
@@ -30,6 +42,9 @@ int main(int argc, char** argv)
     int tracks = 5;
     qint64 size = 3 * 1024 * 1024;
     bool slow = false;
+    QStringList users;
+    int userTracks = 3;
+    bool grow = false;
     for (int i = 0; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--hosts-file") && i + 1 < args.size())
             hostsFile = args[++i];
@@ -39,27 +54,29 @@ int main(int argc, char** argv)
             size = args[++i].toLongLong();
         else if (args[i] == QLatin1String("--slow"))
             slow = true;
-        else {
-            std::fputs(
-                "usage: fake-services --hosts-file FILE [--tracks N] [--size BYTES] [--slow]\n",
-                stderr);
-            return 2;
-        }
+        else if (args[i] == QLatin1String("--users") && i + 1 < args.size())
+            users = args[++i].split(QLatin1Char(','), Qt::SkipEmptyParts);
+        else if (args[i] == QLatin1String("--user-tracks") && i + 1 < args.size())
+            userTracks = args[++i].toInt();
+        else if (args[i] == QLatin1String("--grow"))
+            grow = true;
+        else
+            return usage();
     }
-    if (hostsFile.isEmpty() || tracks < 1 || size < 0) {
-        std::fputs("usage: fake-services --hosts-file FILE [--tracks N] [--size BYTES] [--slow]\n",
-                   stderr);
-        return 2;
-    }
+    if (hostsFile.isEmpty() || tracks < 1 || size < 0 || userTracks < 0)
+        return usage();
 
     qbtest::TFakeSoundCloud service;
+    qbtest::TFakeSoundCloudApi api(&service);
     const QString host = service.Host();
     QFile hosts(hostsFile);
     if (!hosts.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(hostsFile));
         return 1;
     }
-    hosts.write(QStringLiteral("[Hosts]\nSoundCloudWeb=%1\nMaker=%1\n").arg(host).toUtf8());
+    hosts.write(QStringLiteral("[Hosts]\nSoundCloudWeb=%1\nSoundCloudApi=%2\nMaker=%1\n")
+                    .arg(host, api.Host())
+                    .toUtf8());
     hosts.close();
 
     static const char* const kNames[] = {"Morning Tide", "Copper Lanterns", "Slow River",
@@ -77,6 +94,13 @@ int main(int argc, char** argv)
         std::printf("%s\n", qPrintable(service.AddTrack(t)));
     }
     std::fflush(stdout);
+    for (const QString& user : users) {
+        api.AddUser(user);
+        api.AddTracks(user, userTracks, size);
+        std::fprintf(stderr, "followed user %s: %d track(s) at the API%s\n", qPrintable(user),
+                     userTracks, grow ? ", one more at every check" : "");
+    }
+    api.SetGrowOnRequest(grow);
 
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);
