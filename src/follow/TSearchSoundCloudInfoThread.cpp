@@ -130,7 +130,7 @@ bool TSearchSoundCloudInfoThread::Fetch(QIODevice& file)
         return false;
     }
     if (m_status != 200 || m_relocating) {
-        m_outcome.failure = QStringLiteral("HTTP %1 %2").arg(m_status).arg(reason);
+        m_outcome.failure = QStringLiteral("HTTP %1 %2").arg(m_status).arg(m_reason);
         return false;
     }
     const bool whole = m_TotolBytes > 0 ? m_RectBytes >= m_TotolBytes : returned;
@@ -152,6 +152,7 @@ void TSearchSoundCloudInfoThread::HttpCliHeaderData(THttpCli& client)
     if (header.size() == 1) {
         m_sawStatus = true;
         m_status = client.StatusCode();
+        m_reason = client.ReasonPhrase();
         m_TotolBytes = 0;
         m_RectBytes = 0;
         m_relocating = false;

@@ -91,6 +91,7 @@ private:
     // The current response of the request (each response of a relocation chain anew).
     bool m_sawStatus = false;      // a status line arrived
     int m_status = 0;
+    QString m_reason;
     std::int64_t m_TotolBytes = 0; // announced length; 0 when none
     std::int64_t m_RectBytes = 0;  // body bytes received
     bool m_relocating = false;     // the response names another address

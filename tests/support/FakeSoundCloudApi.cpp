@@ -87,10 +87,11 @@ void TFakeSoundCloudApi::SetMode(const QString& name, TApiMode mode)
     m_users[name].mode = mode;
 }
 
-void TFakeSoundCloudApi::SetGrowOnRequest(bool grow)
+void TFakeSoundCloudApi::SetGrowOnRequest(bool grow, qint64 size)
 {
     std::lock_guard lock(m_mutex);
     m_grow = grow;
+    m_growSize = size;
 }
 
 QByteArray TFakeSoundCloudApi::TrackListXml(const QString& name) const
@@ -174,7 +175,8 @@ TScriptedReply TFakeSoundCloudApi::answer(const TRecordedRequest& request)
     if (m_grow && !moved)
         addTrackLocked(name, {.title = QStringLiteral("%1 song %2")
                                            .arg(name)
-                                           .arg(user->second.tracks.size() + 1)});
+                                           .arg(user->second.tracks.size() + 1),
+                              .size = m_growSize});
     const TApiMode mode = user->second.mode;
     const QByteArray xml = xmlLocked(name);
     lock.unlock();

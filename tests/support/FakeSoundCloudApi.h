@@ -67,8 +67,8 @@ public:
     // Appends count tracks titled "<name> song <n>"; returns their ids.
     QStringList AddTracks(const QString& name, int count, qint64 size = 2048);
     void SetMode(const QString& name, TApiMode mode);
-    // Every answered request first appends one new track to the user's list.
-    void SetGrowOnRequest(bool grow);
+    // Every answered request first appends one new track of size bytes to the user's list.
+    void SetGrowOnRequest(bool grow, qint64 size = 2048);
 
     // The reply body for name's list as it stands.
     QByteArray TrackListXml(const QString& name) const;
@@ -96,6 +96,7 @@ private:
     std::map<QString, TUser> m_users;
     std::map<QString, int> m_hits;
     bool m_grow = false;
+    qint64 m_growSize = 2048;
     int m_nextId = 1000;
 };
 

@@ -100,7 +100,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "followed user %s: %d track(s) at the API%s\n", qPrintable(user),
                      userTracks, grow ? ", one more at every check" : "");
     }
-    api.SetGrowOnRequest(grow);
+    api.SetGrowOnRequest(grow, size);
 
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);

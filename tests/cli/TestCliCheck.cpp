@@ -1,0 +1,134 @@
+#include "FakeSoundCloud.h"
+#include "FakeSoundCloudApi.h"
+#include "TestRegistry.h"
+
+#include "app/SingleInstance.h"
+
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+// quillbrook-cli check as a user runs it against the fake API and track pages: the users
+// and the file of the window, the daily check, downloads, failures and the window's lock.
+class TestCliCheck : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<qbtest::TFakeSoundCloud> m_sc;
+    std::unique_ptr<qbtest::TFakeSoundCloudApi> m_api;
+
+    struct TRun
+    {
+        int code;
+        QString out;
+        QString err;
+    };
+
+    TRun run(const QStringList& args)
+    {
+        const QString hosts = m_dir.filePath(QStringLiteral("hosts.ini"));
+        QFile f(hosts);
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return {-1, {}, {}};
+        f.write("[Hosts]\nSoundCloudWeb=" + m_sc->Host().toUtf8() +
+                "\nSoundCloudApi=" + m_api->Host().toUtf8() + "\n");
+        f.close();
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QUILLBROOK_SERVICES"), hosts);
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(QB_BIN_DIR "/quillbrook-cli"), args);
+        if (!p.waitForFinished(60000))
+            p.kill();
+        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+                QString::fromUtf8(p.readAllStandardOutput()),
+                QString::fromUtf8(p.readAllStandardError())};
+    }
+
+    // The data folder of the isolated home, which is also the save folder by default.
+    static QString dataDir() { return QDir::homePath() + QStringLiteral("/Documents/Quillbrook/"); }
+
+    static QString savedFile(const QString& name) { return dataDir() + name + ".mp3"; }
+
+private Q_SLOTS:
+    void init()
+    {
+        QDir(dataDir()).removeRecursively();
+        m_sc = std::make_unique<qbtest::TFakeSoundCloud>();
+        m_api = std::make_unique<qbtest::TFakeSoundCloudApi>(m_sc.get());
+    }
+
+    void dailyCheckDownloadsTheNewTracksOfDueUsers()
+    {
+        m_api->AddTracks(QStringLiteral("alice"), 2, 5000);
+        m_api->AddTracks(QStringLiteral("bob"), 1, 5000);
+        m_api->AddTracks(QStringLiteral("carol"), 1, 5000);
+        QCOMPARE(run({"follow", "add", "alice", "bob", "carol"}).code, 0);
+        QCOMPARE(run({"follow", "auto-check", "alice", "on"}).code, 0);
+        QCOMPARE(run({"follow", "auto-check", "bob", "on"}).code, 0);
+
+        TRun r = run({"check", "--daily"});
+        QCOMPARE(r.code, 0);
+        QVERIFY2(r.out.contains(QLatin1String("alice: 2 new track(s), 2 queued\n  1001  alice "
+                                              "song 1\n  1002  alice song 2\n")),
+                 qPrintable(r.out));
+        QVERIFY(r.out.contains(QLatin1String("bob: 1 new track(s), 1 queued")));
+        QVERIFY(!r.out.contains(QLatin1String("carol")));
+        for (const char* name : {"alice song 1", "alice song 2", "bob song 1"})
+            QCOMPARE(QFileInfo(savedFile(QString::fromLatin1(name))).size(), 5000);
+        QVERIFY(!QFile::exists(savedFile(QStringLiteral("carol song 1"))));
+        const QString today = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
+        r = run({"follow", "list"});
+        QVERIFY2(r.out.startsWith(QStringLiteral("alice\t1\t2\t2\t") + today), qPrintable(r.out));
+
+        // Checked today: the next daily check leaves them alone.
+        m_api->AddTracks(QStringLiteral("alice"), 1, 5000);
+        r = run({"check", "--daily"});
+        QCOMPARE(r.code, 0);
+        QVERIFY(r.out.contains(QLatin1String("No followed user is due")));
+        QCOMPARE(m_api->Requests(QStringLiteral("alice")), 1);
+
+        // Named users are checked on request; without --download they are only listed.
+        r = run({"check", "ALICE", "carol"});
+        QCOMPARE(r.code, 0);
+        QVERIFY(r.out.contains(QLatin1String("alice: 1 new track(s)\n  1005  alice song 3\n")));
+        QVERIFY(r.out.contains(QLatin1String("carol: 1 new track(s)\n")));
+        QVERIFY(!QFile::exists(savedFile(QStringLiteral("alice song 3"))));
+        QVERIFY(run({"follow", "list"}).out.contains(QLatin1String("carol\t0\t1\t0\t") + today));
+    }
+
+    void failuresAndRefusals()
+    {
+        m_api->AddTracks(QStringLiteral("alice"), 1);
+        m_api->SetMode(QStringLiteral("alice"), qbtest::TApiMode::ServerError);
+        QCOMPARE(run({"follow", "add", "alice", "bob"}).code, 0);
+        TRun r = run({"check", "--download"});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.out.contains(QLatin1String("alice: check failed (HTTP 500 Internal Server "
+                                              "Error); 0 new track(s), last check time kept")),
+                 qPrintable(r.out));
+        QVERIFY(r.out.contains(QLatin1String("bob: check failed (HTTP 404")));
+        QVERIFY(run({"follow", "list"}).out.contains(QLatin1String("alice\t0\t0\t0\t\n")));
+
+        r = run({"check", "nobody"});
+        QCOMPARE(r.code, 1);
+        QVERIFY(r.err.contains(QLatin1String("nobody: not followed")));
+        QCOMPARE(run({"check", "--daily", "alice"}).code, 2);
+        QCOMPARE(run({"check", "--everything"}).code, 2);
+
+        SingleInstance window;
+        QVERIFY(window.tryAcquire());
+        r = run({"check", "--daily"});
+        QCOMPARE(r.code, 3);
+        QVERIFY(r.err.contains(QLatin1String("Quillbrook is running")));
+        QCOMPARE(m_api->Requests(QStringLiteral("alice")), 1);
+    }
+};
+
+QB_TEST(TestCliCheck, "e2e");
+#include "TestCliCheck.moc"
