@@ -222,8 +222,8 @@ std::optional<TPeopleSummary> TFollowedPeople::Summary(int peopleId) const
     const TPeopleInfo* p = record(peopleId);
     if (!p)
         return std::nullopt;
-    return TPeopleSummary{Copy(p->t_Name),         p->t_PeopleStatus,  p->t_AutoCheck,
-                          Copy(p->t_lastCheckTime), p->t_TracksCount, p->t_DownloadedCount};
+    return TPeopleSummary{Copy(p->t_Name),          p->t_PeopleStatus, p->t_AutoCheck,
+                          Copy(p->t_lastCheckTime), p->t_TracksCount,  p->t_DownloadedCount};
 }
 
 std::optional<TTracksInfo> TFollowedPeople::Track(int peopleId, int position) const
