@@ -12,6 +12,15 @@ QString Copy(const QString& text)
     return QString(text.unicode(), text.size());
 }
 
+// The local time now as "yyyyMMddHHmmss". Workers stamp at the same time; the C library's
+// time-zone set-up behind local time is not safe to run on two threads at once.
+QString LocalStampNow()
+{
+    static std::mutex localTime;
+    std::lock_guard lock(localTime);
+    return QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddHHmmss"));
+}
+
 TTracksInfo CopyTrack(const TTracksInfo& track)
 {
     TTracksInfo out;
@@ -90,9 +99,7 @@ TFollowedPeople::TMarkResult TFollowedPeople::MarkTrackDownloaded(const QString&
                                                                   const QString& trackId,
                                                                   const QString& localFile)
 {
-    return MarkTrackDownloaded(
-        userName, trackId, localFile,
-        QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddHHmmss")));
+    return MarkTrackDownloaded(userName, trackId, localFile, LocalStampNow());
 }
 
 TFollowedPeople::TMarkResult TFollowedPeople::MarkTrackDownloaded(const QString& userName,
