@@ -120,8 +120,8 @@ int LoadAndSave(const QString& path, const QString& out)
         std::fprintf(stderr, "save failed: %s\n", qPrintable(error));
         return 1;
     }
-    std::printf("%.3f %lld %lld %.3f %.3f %.3f\n", loadMs, storeBytes, peak, saveMs,
-                longestLockMs, snapshotMs);
+    std::printf("%.3f %lld %lld %.3f %.3f %.3f\n", loadMs, storeBytes, peak, saveMs, longestLockMs,
+                snapshotMs);
     return 0;
 }
 

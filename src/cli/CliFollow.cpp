@@ -43,9 +43,9 @@ void PrintList(const TFollowedPeople& store, bool terminal)
             std::printf("%s\n", qPrintable(row.join(QLatin1Char('\t'))));
         return;
     }
-    rows.insert(rows.begin(), {QStringLiteral("NAME"), QStringLiteral("AUTO-CHECK"),
-                               QStringLiteral("TRACKS"), QStringLiteral("DOWNLOADED"),
-                               QStringLiteral("LAST CHECK")});
+    rows.insert(rows.begin(),
+                {QStringLiteral("NAME"), QStringLiteral("AUTO-CHECK"), QStringLiteral("TRACKS"),
+                 QStringLiteral("DOWNLOADED"), QStringLiteral("LAST CHECK")});
     std::vector<qsizetype> widths(5, 0);
     for (const QStringList& row : rows)
         for (int c = 0; c < 5; ++c)
@@ -71,8 +71,8 @@ int RunFollowCommand(const QStringList& args, bool terminal)
     const bool remove = command == QLatin1String("remove");
     const bool autoCheck = command == QLatin1String("auto-check");
     if ((list && !names.isEmpty()) || ((add || remove) && names.isEmpty()) ||
-        (autoCheck && (names.size() != 2 || (names[1] != QLatin1String("on") &&
-                                             names[1] != QLatin1String("off")))) ||
+        (autoCheck && (names.size() != 2 ||
+                       (names[1] != QLatin1String("on") && names[1] != QLatin1String("off")))) ||
         !(list || add || remove || autoCheck))
         return Usage();
 
@@ -89,8 +89,9 @@ int RunFollowCommand(const QStringList& args, bool terminal)
     TFollowedPeople store;
     TPeopleFile file(TPeopleFile::DefaultPath());
     if (!file.ReadPeopleInfo(store))
-        std::fprintf(stderr, "%s did not load whole (%s); the users after the fault are "
-                             "missing. It is copied to %s before it is saved again.\n",
+        std::fprintf(stderr,
+                     "%s did not load whole (%s); the users after the fault are "
+                     "missing. It is copied to %s before it is saved again.\n",
                      qPrintable(file.Path()), qPrintable(file.LoadError()),
                      qPrintable(file.BadCopyPath()));
     if (list) {

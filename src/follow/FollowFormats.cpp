@@ -9,9 +9,9 @@ QString FormatCheckTime(const QString& stamp)
 {
     if (stamp.size() != 14)
         return {};
-    return stamp.left(4) + QLatin1Char('-') + stamp.mid(4, 2) + QLatin1Char('-') +
-           stamp.mid(6, 2) + QLatin1Char(' ') + stamp.mid(8, 2) + QLatin1Char(':') +
-           stamp.mid(10, 2) + QLatin1Char(':') + stamp.mid(12, 2);
+    return stamp.left(4) + QLatin1Char('-') + stamp.mid(4, 2) + QLatin1Char('-') + stamp.mid(6, 2) +
+           QLatin1Char(' ') + stamp.mid(8, 2) + QLatin1Char(':') + stamp.mid(10, 2) +
+           QLatin1Char(':') + stamp.mid(12, 2);
 }
 
 bool ReadInt64(const QString& text, std::int64_t& value)

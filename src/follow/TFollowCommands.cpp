@@ -110,8 +110,7 @@ void TFollowCommands::PMCopyTrackInfoClick()
     const ListViewModel& tracks = m_view.TracksList();
     QString text;
     for (int row : m_view.SelectedTrackRows()) {
-        for (int column = TFollowView::IdColumn; column <= TFollowView::DownloadedColumn;
-             ++column)
+        for (int column = TFollowView::IdColumn; column <= TFollowView::DownloadedColumn; ++column)
             text += tracks.text(row, column) + QStringLiteral("\r\n");
     }
     m_desktop.setClipboardText(text);

@@ -12,6 +12,15 @@ QString Copy(const QString& text)
     return QString(text.unicode(), text.size());
 }
 
+// The local time now as "yyyyMMddHHmmss". Workers stamp at the same time; the C library's
+// time-zone set-up behind local time is not safe to run on two threads at once.
+QString LocalStampNow()
+{
+    static std::mutex localTime;
+    std::lock_guard lock(localTime);
+    return QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddHHmmss"));
+}
+
 TTracksInfo CopyTrack(const TTracksInfo& track)
 {
     TTracksInfo out;
@@ -90,9 +99,7 @@ TFollowedPeople::TMarkResult TFollowedPeople::MarkTrackDownloaded(const QString&
                                                                   const QString& trackId,
                                                                   const QString& localFile)
 {
-    return MarkTrackDownloaded(
-        userName, trackId, localFile,
-        QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddHHmmss")));
+    return MarkTrackDownloaded(userName, trackId, localFile, LocalStampNow());
 }
 
 TFollowedPeople::TMarkResult TFollowedPeople::MarkTrackDownloaded(const QString& userName,
@@ -222,8 +229,8 @@ std::optional<TPeopleSummary> TFollowedPeople::Summary(int peopleId) const
     const TPeopleInfo* p = record(peopleId);
     if (!p)
         return std::nullopt;
-    return TPeopleSummary{Copy(p->t_Name),         p->t_PeopleStatus,  p->t_AutoCheck,
-                          Copy(p->t_lastCheckTime), p->t_TracksCount, p->t_DownloadedCount};
+    return TPeopleSummary{Copy(p->t_Name),          p->t_PeopleStatus, p->t_AutoCheck,
+                          Copy(p->t_lastCheckTime), p->t_TracksCount,  p->t_DownloadedCount};
 }
 
 std::optional<TTracksInfo> TFollowedPeople::Track(int peopleId, int position) const

@@ -75,8 +75,8 @@ public:
     {
         DeleteDone,
         DeleteNotFollowed,
-        DeleteNotIdle,   // queued for a check or being checked
-        DeleteHasJobs,   // a download of the user is queued or running
+        DeleteNotIdle, // queued for a check or being checked
+        DeleteHasJobs, // a download of the user is queued or running
     };
     // Delete's test and mark as one step: the user of that name is marked PEOPLE_DELETED
     // when it is idle and activeJobs(name) (the job table, locked after the store) is 0.

@@ -114,8 +114,12 @@ bool TPeopleFile::ReadPeopleInfo(TFollowedPeople& store)
     try {
         auto xml = TNativeXml::Create();
         xml->Clear();
-        xml->OnNodeNew = [&loader](TNativeXml&, TXmlNode& node) { loader.NodeNew(node); };
-        xml->OnNodeLoaded = [&loader](TNativeXml&, TXmlNode& node) { loader.NodeLoaded(node); };
+        xml->OnNodeNew = [&loader](TNativeXml&, TXmlNode& node) {
+            loader.NodeNew(node);
+        };
+        xml->OnNodeLoaded = [&loader](TNativeXml&, TXmlNode& node) {
+            loader.NodeLoaded(node);
+        };
         if (!xml->LoadFromFile(m_path))
             m_loadError = xml->ErrorText();
     } catch (const std::exception& e) {

@@ -21,7 +21,7 @@ struct TPeopleInfo
 {
     QString t_Name; // the profile name; the key of the user, ignoring letter case
     std::uint8_t t_PeopleStatus = PEOPLE_IDLE;
-    QString t_lastCheckTime; // "YYYYMMDDHHMMSS" local time, empty when never checked
+    QString t_lastCheckTime;      // "YYYYMMDDHHMMSS" local time, empty when never checked
     std::uint8_t t_AutoCheck = 0; // only 1 takes part in the daily check; non-zero shows ticked
     QString t_ID;
     QString t_username;
@@ -35,6 +35,6 @@ struct TPeopleInfo
     QString t_followers_count;
     // Tracks in the order first seen. A deque: appending never moves the others.
     std::deque<TTracksInfo> t_TracksInfo;
-    int t_TracksCount = 0; // always t_TracksInfo's size
+    int t_TracksCount = 0;     // always t_TracksInfo's size
     int t_DownloadedCount = 0; // downloaded tracks shown in the list; not saved
 };

@@ -24,6 +24,6 @@ struct TTracksInfo
     QString t_description;
     QString t_original_format;
     QString t_permalink_url;
-    QString t_downloaded_at;         // "YYYYMMDDHHMMSS" local time, empty while never downloaded
-    QString t_Downloaded_LocalFile;  // full path of the downloaded file
+    QString t_downloaded_at;        // "YYYYMMDDHHMMSS" local time, empty while never downloaded
+    QString t_Downloaded_LocalFile; // full path of the downloaded file
 };

@@ -42,4 +42,3 @@ void setWidths(QTableView* view, std::initializer_list<int> widths)
         ++column;
     }
 }
-

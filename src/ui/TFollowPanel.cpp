@@ -87,8 +87,7 @@ TFollowPanel::TFollowPanel(MainController& controller, QWidget* parent)
     connect(PeopleName, &QLineEdit::returnPressed, this, &TFollowPanel::ButtAddPeopleClick);
     connect(ButtDeletePeople, &QPushButton::clicked, this, &TFollowPanel::ButtDeletePeopleClick);
     connect(ButtCheck, &QPushButton::clicked, this, &TFollowPanel::ButtCheckClick);
-    connect(ButtDownloadTrack, &QPushButton::clicked, this,
-            &TFollowPanel::ButtDownloadTrackClick);
+    connect(ButtDownloadTrack, &QPushButton::clicked, this, &TFollowPanel::ButtDownloadTrackClick);
     connect(ButtExplore, &QPushButton::clicked, this, &TFollowPanel::ButtExploreClick);
     connect(ButtOnlineHelp, &QToolButton::clicked, this, &TFollowPanel::ButtOnlineHelpClick);
     connect(&controller.PeopleSelection(), &QItemSelectionModel::selectionChanged, this,
@@ -119,7 +118,8 @@ void TFollowPanel::createPopups()
                           QStringLiteral("Open the user link of ") + Hosts().SoundCloudWeb);
     PMTracksList = new QMenu(TracksList);
     PMTracksList->setObjectName(QStringLiteral("PMTracksList"));
-    PMCopyTrackInfo = item(PMTracksList, "PMCopyTrackInfo", QStringLiteral("Copy Track Information"));
+    PMCopyTrackInfo =
+        item(PMTracksList, "PMCopyTrackInfo", QStringLiteral("Copy Track Information"));
     PMOpenTrackLink = item(PMTracksList, "PMOpenTrackLink",
                            QStringLiteral("Open the track link of ") + Hosts().SoundCloudWeb);
     PMTrackListOpenfolder =
@@ -131,10 +131,9 @@ void TFollowPanel::createPopups()
             &TFollowPanel::PMTrackListOpenfolderClick);
     for (auto [view, menu] : {std::pair{PeopleList, PMPeopleList}, {TracksList, PMTracksList}}) {
         view->setContextMenuPolicy(Qt::CustomContextMenu);
-        connect(view, &QWidget::customContextMenuRequested, this,
-                [view, menu](const QPoint& pos) {
-                    menu->popup(view->viewport()->mapToGlobal(pos));
-                });
+        connect(view, &QWidget::customContextMenuRequested, this, [view, menu](const QPoint& pos) {
+            menu->popup(view->viewport()->mapToGlobal(pos));
+        });
     }
 }
 

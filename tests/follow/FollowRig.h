@@ -32,9 +32,10 @@ struct TFollowRig
     TDownloadEngine engine{downloads, gui};
     FakePrompts prompts;
     FakeDesktop desktop;
-    TFollowing following{people,          peopleSelection, tracks, tracksSelection,
-                         engine.Intake(), engine.Workers(), prompts, desktop,
-                         dir.filePath(QStringLiteral("data/followuser.xml"))};
+    TFollowing following{
+        people,          peopleSelection, tracks,
+        tracksSelection, engine.Intake(), engine.Workers(),
+        prompts,         desktop,         dir.filePath(QStringLiteral("data/followuser.xml"))};
 
     TFollowedPeople& Store() { return following.FollowedPeople(); }
     TFollowView& View() { return following.View(); }

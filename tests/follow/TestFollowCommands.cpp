@@ -51,8 +51,8 @@ private Q_SLOTS:
         QTest::newRow("empty does nothing") << QStringList{"", " \n "} << QStringList{} << 0;
         QTest::newRow("same name in other case is a duplicate")
             << QStringList{"Alice", "ALICE "} << QStringList{"Alice"} << 1;
-        QTest::newRow("two users") << QStringList{"alice", "bob"} << QStringList{"alice", "bob"}
-                                   << 0;
+        QTest::newRow("two users")
+            << QStringList{"alice", "bob"} << QStringList{"alice", "bob"} << 0;
     }
 
     void add()

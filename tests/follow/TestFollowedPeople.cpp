@@ -60,10 +60,14 @@ private Q_SLOTS:
         QTest::addColumn<int>("position");
         QTest::addColumn<int>("aliceCount");
 
-        QTest::newRow("known user and track") << "Alice" << "200" << 1 << 2 << 1;
-        QTest::newRow("known user, unknown track only counts") << "alice" << "300" << 1 << 0 << 1;
-        QTest::newRow("unknown user changes nothing") << "nobody" << "100" << 0 << 0 << 0;
-        QTest::newRow("deleted user changes nothing") << "carol" << "100" << 0 << 0 << 0;
+        QTest::newRow("known user and track") << "Alice"
+                                              << "200" << 1 << 2 << 1;
+        QTest::newRow("known user, unknown track only counts") << "alice"
+                                                               << "300" << 1 << 0 << 1;
+        QTest::newRow("unknown user changes nothing") << "nobody"
+                                                      << "100" << 0 << 0 << 0;
+        QTest::newRow("deleted user changes nothing") << "carol"
+                                                      << "100" << 0 << 0 << 0;
     }
 
     void markTrackDownloaded()
@@ -84,8 +88,7 @@ private Q_SLOTS:
             const TTracksInfo info = *store.Track(1, t);
             const bool marked = t == position;
             QCOMPARE(info.t_Status, std::uint8_t(marked ? TRACK_DOWNLOADED : TRACK_LISTED));
-            QCOMPARE(info.t_downloaded_at,
-                     marked ? QStringLiteral("20130405123456") : QString());
+            QCOMPARE(info.t_downloaded_at, marked ? QStringLiteral("20130405123456") : QString());
             QCOMPARE(info.t_Downloaded_LocalFile, marked ? QStringLiteral("/music/a.mp3") : "");
         }
     }
@@ -108,10 +111,10 @@ private Q_SLOTS:
         QTest::addColumn<int>("activeJobs");
         QTest::addColumn<int>("result");
         QTest::newRow("idle, no jobs") << int(PEOPLE_IDLE) << 0 << int(TFollowedPeople::DeleteDone);
-        QTest::newRow("waiting for a check") << int(PEOPLE_CHECKING) << 0
-                                             << int(TFollowedPeople::DeleteNotIdle);
-        QTest::newRow("a queued download") << int(PEOPLE_IDLE) << 1
-                                           << int(TFollowedPeople::DeleteHasJobs);
+        QTest::newRow("waiting for a check")
+            << int(PEOPLE_CHECKING) << 0 << int(TFollowedPeople::DeleteNotIdle);
+        QTest::newRow("a queued download")
+            << int(PEOPLE_IDLE) << 1 << int(TFollowedPeople::DeleteHasJobs);
     }
 
     void deleteTestsAndMarksInOneStep()

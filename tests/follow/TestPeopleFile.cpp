@@ -120,8 +120,8 @@ private Q_SLOTS:
             << QByteArray("<user><name>a</name><auto-check>yes</auto-check></user>") << "a" << 0
             << 0 << 0 << "";
         QTest::newRow("auto-check not a number keeps an earlier value")
-            << QByteArray("<user><auto-check>1</auto-check><auto-check>x</auto-check></user>")
-            << "" << 1 << 0 << 0 << "";
+            << QByteArray("<user><auto-check>1</auto-check><auto-check>x</auto-check></user>") << ""
+            << 1 << 0 << 0 << "";
         QTest::newRow("auto-check keeps its low 8 bits")
             << QByteArray("<user><name>a</name><auto-check>258</auto-check></user>") << "a" << 2
             << 0 << 0 << "";

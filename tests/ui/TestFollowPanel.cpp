@@ -95,8 +95,8 @@ class TestFollowPanel : public QObject
         alice.t_Name = QStringLiteral("Alice");
         alice.t_AutoCheck = 1;
         alice.t_lastCheckTime = QStringLiteral("20131224153005");
-        const auto track = [&](const char* id, const char* title, const char* ms,
-                               const char* size, const QString& link) {
+        const auto track = [&](const char* id, const char* title, const char* ms, const char* size,
+                               const QString& link) {
             TTracksInfo t;
             t.t_id = QString::fromLatin1(id);
             t.t_title = QString::fromUtf8(title);
