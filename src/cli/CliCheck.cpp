@@ -12,8 +12,8 @@
 #include "follow/TFollowedPeople.h"
 #include "follow/TFollowing.h"
 #include "follow/TPeopleFile.h"
-#include "jobs/ListViewModel.h"
 #include "jobs/DownloadState.h"
+#include "jobs/ListViewModel.h"
 #include "net/THttpCli.h"
 #include "worker/DownloadEngine.h"
 
@@ -102,9 +102,9 @@ int RunCheckCommand(const QStringList& args, bool terminal,
                           QStringLiteral("Tracks"), QStringLiteral("Downloads"),
                           QStringLiteral("Last check time")},
                          true);
-    ListViewModel tracks({QStringLiteral("ID"), QStringLiteral("Title"),
-                          QStringLiteral("Duration"), QStringLiteral("Size"),
-                          QStringLiteral("Created at"), QStringLiteral("Downloaded at")});
+    ListViewModel tracks({QStringLiteral("ID"), QStringLiteral("Title"), QStringLiteral("Duration"),
+                          QStringLiteral("Size"), QStringLiteral("Created at"),
+                          QStringLiteral("Downloaded at")});
     QItemSelectionModel peopleSelection(&people);
     QItemSelectionModel tracksSelection(&tracks);
     TFollowing following(people, peopleSelection, tracks, tracksSelection,
@@ -116,10 +116,10 @@ int RunCheckCommand(const QStringList& args, bool terminal,
     // As the window's first showing: the file read, the user list filled.
     following.FormShow();
     if (!following.File().LoadError().isEmpty())
-        std::fprintf(stderr, "%s did not load whole (%s); the users after the fault are "
-                             "missing. It is copied to %s before it is saved again.\n",
-                     qPrintable(following.File().Path()),
-                     qPrintable(following.File().LoadError()),
+        std::fprintf(stderr,
+                     "%s did not load whole (%s); the users after the fault are "
+                     "missing. It is copied to %s before it is saved again.\n",
+                     qPrintable(following.File().Path()), qPrintable(following.File().LoadError()),
                      qPrintable(following.File().BadCopyPath()));
 
     int code = kExitOk;
@@ -154,12 +154,13 @@ int RunCheckCommand(const QStringList& args, bool terminal,
         checks.OnCheckEnded = [&](const TCheckOutcome& o) {
             QStringList lines;
             if (o.replied)
-                lines.append(QStringLiteral("%1: %2 new track(s)%3")
-                                 .arg(o.name)
-                                 .arg(o.newPositions.size())
-                                 .arg(o.queuedJobs.empty()
-                                          ? QString()
-                                          : QStringLiteral(", %1 queued").arg(o.queuedJobs.size())));
+                lines.append(
+                    QStringLiteral("%1: %2 new track(s)%3")
+                        .arg(o.name)
+                        .arg(o.newPositions.size())
+                        .arg(o.queuedJobs.empty()
+                                 ? QString()
+                                 : QStringLiteral(", %1 queued").arg(o.queuedJobs.size())));
             else
                 lines.append(QStringLiteral("%1: check failed (%2); %3 new track(s), last check "
                                             "time kept")

@@ -18,9 +18,9 @@
 #include <QSocketNotifier>
 
 #include <csignal>
-#include <functional>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <unistd.h>
 
 namespace {

@@ -23,17 +23,15 @@ bool DueToday(const QString& lastCheckTime, std::int64_t today)
     if (time.size() < 8)
         return true;
     const QString date = time.left(8);
-    if (!std::all_of(date.cbegin(), date.cend(), [](QChar c) {
-            return c >= QLatin1Char('0') && c <= QLatin1Char('9');
-        }))
+    if (!std::all_of(date.cbegin(), date.cend(),
+                     [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); }))
         return true;
     return date.toLongLong() < today;
 }
 
 } // namespace
 
-TFollowChecks::TFollowChecks(TFollowView& view, TJobIntake intake)
-    : m_view(view), m_intake(intake)
+TFollowChecks::TFollowChecks(TFollowView& view, TJobIntake intake) : m_view(view), m_intake(intake)
 {
 }
 
@@ -66,11 +64,10 @@ void TFollowChecks::ButtCheckClick()
     ListViewModel& list = m_view.PeopleList();
     for (int row : m_view.SelectedPeopleRows()) {
         const QString name = list.text(row, TFollowView::NameColumn);
-        const bool waiting =
-            std::any_of(m_CheckNameList.cbegin(), m_CheckNameList.cend(),
-                        [&name](const TCheckEntry& e) {
-                            return e.name.compare(name, Qt::CaseInsensitive) == 0;
-                        });
+        const bool waiting = std::any_of(m_CheckNameList.cbegin(), m_CheckNameList.cend(),
+                                         [&name](const TCheckEntry& e) {
+                                             return e.name.compare(name, Qt::CaseInsensitive) == 0;
+                                         });
         if (waiting)
             list.setText(row, TFollowView::CheckTimeColumn, Lang("Msg1_8"));
         else

@@ -21,8 +21,7 @@
 QString TSearchSoundCloudInfoThread::RequestURL(const QString& name)
 {
     return QStringLiteral("http://") + Hosts().SoundCloudApi + QStringLiteral("/users/") +
-           UserPathSegment(name) + QStringLiteral("/tracks?client_id=") +
-           QLatin1String(kClientId);
+           UserPathSegment(name) + QStringLiteral("/tracks?client_id=") + QLatin1String(kClientId);
 }
 
 void TSearchSoundCloudInfoThread::Start(TContext context, const QString& name,
@@ -92,9 +91,8 @@ void TSearchSoundCloudInfoThread::Execute()
             m_outcome.failure = QStringLiteral("the reply is not a track list: %1").arg(error);
     }
     if (whole && parsed) {
-        m_context.store.SetLastCheckTime(
-            m_PeopleArrayID,
-            QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddHHmmss")));
+        m_context.store.SetLastCheckTime(m_PeopleArrayID, QDateTime::currentDateTime().toString(
+                                                              QStringLiteral("yyyyMMddHHmmss")));
         m_outcome.replied = true;
     }
     QueueDownloads();
@@ -106,8 +104,12 @@ bool TSearchSoundCloudInfoThread::Fetch(QIODevice& file)
     client->SetMultiThreaded(true);
     client->OnCommand = [](THttpCli&, QString&) {
     };
-    client->OnHeaderData = [this](THttpCli& c) { HttpCliHeaderData(c); };
-    client->OnDocData = [this](THttpCli& c, const char*, int len) { HttpCliDocData(c, len); };
+    client->OnHeaderData = [this](THttpCli& c) {
+        HttpCliHeaderData(c);
+    };
+    client->OnDocData = [this](THttpCli& c, const char*, int len) {
+        HttpCliDocData(c, len);
+    };
     client->SetURL(RequestURL(m_Keyword));
     client->SetRcvdStream(&file);
     m_TotolBytes = 0;

@@ -89,7 +89,7 @@ private:
     std::vector<TNewTrack> m_NewTracks;
 
     // The current response of the request (each response of a relocation chain anew).
-    bool m_sawStatus = false;      // a status line arrived
+    bool m_sawStatus = false; // a status line arrived
     int m_status = 0;
     QString m_reason;
     std::int64_t m_TotolBytes = 0; // announced length; 0 when none

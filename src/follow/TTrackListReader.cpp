@@ -66,7 +66,9 @@ bool Read(const TTrackListReader::TOnTrack& onTrack, QString* error, Load&& load
     try {
         auto xml = TNativeXml::Create();
         xml->Clear();
-        xml->OnNodeNew = [&collector](TNativeXml&, TXmlNode& node) { collector.NodeNew(node); };
+        xml->OnNodeNew = [&collector](TNativeXml&, TXmlNode& node) {
+            collector.NodeNew(node);
+        };
         xml->OnNodeLoaded = [&collector](TNativeXml&, TXmlNode& node) {
             collector.NodeLoaded(node);
         };

@@ -26,6 +26,5 @@ public:
     // tracks handed over before a fault stand.
     static bool ReadFile(const QString& path, const TOnTrack& onTrack, QString* error = nullptr);
     // The same for a reply in memory.
-    static bool ReadBytes(QByteArrayView bytes, const TOnTrack& onTrack,
-                          QString* error = nullptr);
+    static bool ReadBytes(QByteArrayView bytes, const TOnTrack& onTrack, QString* error = nullptr);
 };

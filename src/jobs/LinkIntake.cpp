@@ -65,8 +65,8 @@ int AddDownloadJob(TJobIntake intake, const QString& link, bool startNow,
                    const QString& followedUser, const QString& followedTrackId)
 {
     int id = 0;
-    TDownloadJobs* job = AppendJob(intake.state.DownloadJobs, id, link, startNow, followedUser,
-                                   followedTrackId);
+    TDownloadJobs* job =
+        AppendJob(intake.state.DownloadJobs, id, link, startNow, followedUser, followedTrackId);
 
     ListViewModel* list = &intake.list;
     auto addRow = [list, job, id, link] {
@@ -95,8 +95,8 @@ std::vector<int> AddDownloadJobs(TJobIntake intake, const std::vector<TNewFollow
     added.reserve(jobs.size());
     for (const TNewFollowedJob& j : jobs) {
         int id = 0;
-        TDownloadJobs* job = AppendJob(intake.state.DownloadJobs, id, j.link, true,
-                                       j.followedUser, j.followedTrackId);
+        TDownloadJobs* job = AppendJob(intake.state.DownloadJobs, id, j.link, true, j.followedUser,
+                                       j.followedTrackId);
         // The row's copy shares no buffer with the caller's string.
         added.push_back({job, id, QString(j.link.unicode(), j.link.size())});
         ids.push_back(id);
@@ -106,8 +106,8 @@ std::vector<int> AddDownloadJobs(TJobIntake intake, const std::vector<TNewFollow
         std::vector<ListItem> rows;
         rows.reserve(added.size());
         for (const TAdded& a : added)
-            rows.push_back({QString(), {QString(), QString(), a.link}, a.job->t_Status.load(),
-                            a.id});
+            rows.push_back(
+                {QString(), {QString(), QString(), a.link}, a.job->t_Status.load(), a.id});
         list->appendItems(std::move(rows));
     };
     if (intake.gui.OnGuiThread())

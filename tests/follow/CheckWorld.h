@@ -34,7 +34,9 @@ struct TCheckWorld
         AppSettings().SetLatestTrackCount(latestTrackCount);
         AppSettings().SetDownloadAllSoundFiles(downloadAll);
         rig.engine.State().MaxDownloads = 10;
-        Checks().OnCheckEnded = [this](const TCheckOutcome& o) { ended.push_back(o); };
+        Checks().OnCheckEnded = [this](const TCheckOutcome& o) {
+            ended.push_back(o);
+        };
     }
 
     TFollowChecks& Checks() { return rig.following.Checks(); }
@@ -57,7 +59,9 @@ struct TCheckWorld
         rig.people.appendItem({QString(),
                                {name, QString::number(p.t_TracksCount), QStringLiteral("0"),
                                 FormatCheckTime(lastCheck)},
-                               -1, 0, autoCheck != 0});
+                               -1,
+                               0,
+                               autoCheck != 0});
         return id;
     }
 

@@ -140,8 +140,8 @@ private Q_SLOTS:
             << int(TApiMode::CutNoLength) << false << 2;
         QTest::newRow("larger than a check takes") << int(TApiMode::Oversize) << false << 0;
         QTest::newRow("slow but whole") << int(TApiMode::Slow) << true << 3;
-        QTest::newRow("a redirect with a body first") << int(TApiMode::RedirectWithBody) << true
-                                                      << 3;
+        QTest::newRow("a redirect with a body first")
+            << int(TApiMode::RedirectWithBody) << true << 3;
     }
 
     void failuresKeepTheTimeAndTheChainGoesOn()
@@ -174,8 +174,7 @@ private Q_SLOTS:
             QCOMPARE(alice.lastCheckTime.left(8), Today());
         } else {
             QCOMPARE(alice.lastCheckTime, before);
-            QCOMPARE(w.rig.people.text(0, TFollowView::CheckTimeColumn),
-                     FormatCheckTime(before));
+            QCOMPARE(w.rig.people.text(0, TFollowView::CheckTimeColumn), FormatCheckTime(before));
         }
         // What was committed was queued (newest first) and downloaded.
         QStringList queued = fresh.mid(0, committed);
@@ -257,9 +256,9 @@ private Q_SLOTS:
         QCOMPARE(QDir(w.rig.dir.filePath(QStringLiteral("data"))).entryList(QDir::Files),
                  QStringList{"followuser.xml"});
         // The user's page names the same single segment.
-        QCOMPARE(TFollowCommands::UserPage(name),
-                 QStringLiteral("https://") + Hosts().SoundCloudWeb + QLatin1Char('/') +
-                     QString::fromLatin1(segment));
+        QCOMPARE(TFollowCommands::UserPage(name), QStringLiteral("https://") +
+                                                      Hosts().SoundCloudWeb + QLatin1Char('/') +
+                                                      QString::fromLatin1(segment));
     }
 
     // What a reply adds and queues: known ids, the count limit, all, list only, tracks
@@ -275,18 +274,17 @@ private Q_SLOTS:
         const QStringList five{"t1", "t2", "t3", "t4", "t5"};
         QTest::newRow("all known: nothing added or queued")
             << five << true << false << 2 << QStringList() << QStringList();
-        QTest::newRow("five new, newest two") << QStringList() << true << false << 2 << five
-                                              << QStringList{"t5", "t4"};
-        QTest::newRow("five new, all of them")
-            << QStringList() << true << true << 2 << five
-            << QStringList{"t5", "t4", "t3", "t2", "t1"};
+        QTest::newRow("five new, newest two")
+            << QStringList() << true << false << 2 << five << QStringList{"t5", "t4"};
+        QTest::newRow("five new, all of them") << QStringList() << true << true << 2 << five
+                                               << QStringList{"t5", "t4", "t3", "t2", "t1"};
         QTest::newRow("five new, list only")
             << QStringList() << false << false << 2 << five << QStringList();
         QTest::newRow("a count of 0 still queues one")
             << QStringList() << true << false << 0 << five << QStringList{"t5"};
-        QTest::newRow("two known, three new") << QStringList{"t2", "t4"} << true << false << 9
-                                              << QStringList{"t1", "t3", "t5"}
-                                              << QStringList{"t5", "t3", "t1"};
+        QTest::newRow("two known, three new")
+            << QStringList{"t2", "t4"} << true << false << 9 << QStringList{"t1", "t3", "t5"}
+            << QStringList{"t5", "t3", "t1"};
     }
 
     void newTracksAndTheirJobs()
@@ -335,7 +333,8 @@ private Q_SLOTS:
         w.rig.engine.State().MaxDownloads = 0;
         w.Follow(QStringLiteral("alice"));
         w.api.AddTrack(QStringLiteral("alice"), {.id = QStringLiteral("a")});
-        w.api.AddTrack(QStringLiteral("alice"), {.id = QStringLiteral("b"), .withPermalink = false});
+        w.api.AddTrack(QStringLiteral("alice"),
+                       {.id = QStringLiteral("b"), .withPermalink = false});
         w.api.AddTrack(QStringLiteral("alice"), {.id = QStringLiteral("c"), .withId = false});
         w.api.AddTrack(QStringLiteral("alice"),
                        {.id = QStringLiteral("d"), .permalink = "http://example.org/alice/d"});

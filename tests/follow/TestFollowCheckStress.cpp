@@ -36,7 +36,9 @@ private Q_SLOTS:
         w.api.SetMode(QStringLiteral("eve"), TApiMode::CutMidTrack);
 
         std::mt19937 random(12345);
-        const auto pick = [&random](int n) { return int(random() % unsigned(n)); };
+        const auto pick = [&random](int n) {
+            return int(random() % unsigned(n));
+        };
         const auto selectSome = [&] {
             w.rig.peopleSelection.clearSelection();
             for (int row = 0; row < w.rig.people.rowCount(); ++row) {

@@ -173,10 +173,10 @@ TScriptedReply TFakeSoundCloudApi::answer(const TRecordedRequest& request)
                                         {"Content-Type: text/html"});
     const bool moved = query.split('&').contains("moved=1");
     if (m_grow && !moved)
-        addTrackLocked(name, {.title = QStringLiteral("%1 song %2")
-                                           .arg(name)
-                                           .arg(user->second.tracks.size() + 1),
-                              .size = m_growSize});
+        addTrackLocked(
+            name,
+            {.title = QStringLiteral("%1 song %2").arg(name).arg(user->second.tracks.size() + 1),
+             .size = m_growSize});
     const TApiMode mode = user->second.mode;
     const QByteArray xml = xmlLocked(name);
     lock.unlock();

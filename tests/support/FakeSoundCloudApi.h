@@ -17,15 +17,15 @@ class TFakeSoundCloud;
 // One track of a user's list at the fake API.
 struct TFakeApiTrack
 {
-    QString id{};                                     // empty: the next free number
+    QString id{}; // empty: the next free number
     QString title = QStringLiteral("Song");
     QString createdAt = QStringLiteral("2013/05/03 10:00:00 +0000");
     QString duration = QStringLiteral("225000");
-    qint64 size = 2048;                               // stream bytes at the track page
-    QString description{};                            // empty: written as nil="true"
-    QString permalink{};                              // empty: a page of the fake service
-    bool withId = true;                               // false: the element lacks "id"
-    bool withPermalink = true;                        // false: the element lacks "permalink-url"
+    qint64 size = 2048;        // stream bytes at the track page
+    QString description{};     // empty: written as nil="true"
+    QString permalink{};       // empty: a page of the fake service
+    bool withId = true;        // false: the element lacks "id"
+    bool withPermalink = true; // false: the element lacks "permalink-url"
 };
 
 // How the fake API answers a user's track list.
