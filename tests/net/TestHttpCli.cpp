@@ -390,7 +390,11 @@ private Q_SLOTS:
         QTest::addColumn<int>("connections");
 
         QTest::newRow("relative, connection closed")
-            << QByteArray("next?x=1") << QByteArray("/dir/next?x=1") << QByteArray() << 2;
+            << QByteArray("next?x=1") << QByteArray("/rel/a/next?x=1") << QByteArray() << 2;
+        QTest::newRow("relative with dot segments, query and fragment")
+            << QByteArray("../c?x=1#part") << QByteArray("/rel/c?x=1") << QByteArray() << 2;
+        QTest::newRow("only a query")
+            << QByteArray("?page=2") << QByteArray("/rel/a/b?page=2") << QByteArray() << 2;
         QTest::newRow("absolute path, kept alive: same connection")
             << QByteArray("/top") << QByteArray("/top") << QByteArray("Connection: keep-alive")
             << 1;
@@ -417,13 +421,18 @@ private Q_SLOTS:
         server.Enqueue(TScriptedReply().Send(ok("there")));
 
         THttpCli cli;
-        const TOutcome out = fetch(cli, server.Url("/dir/page"), nullptr);
+        const TOutcome out = fetch(cli, server.Url("/rel/a/b"), nullptr);
         QVERIFY2(!out.t_Raised, qPrintable(out.t_Message));
         QCOMPARE(out.t_Doc, QByteArray("there"));
         const QList<TRecordedRequest> requests = server.Requests();
         QCOMPARE(requests.size(), 2);
         QTEST(requests[1].t_Target, "target");
         QTEST(server.ConnectionCount(), "connections");
+        // Location reads as the address fetched, with a fragment the server gave.
+        const qsizetype hash = location.indexOf('#');
+        QCOMPARE(cli.Location(),
+                 server.Url(QString::fromLatin1(requests[1].t_Target +
+                                                (hash < 0 ? QByteArray() : location.mid(hash)))));
     }
 
     // A kept-alive connection that the server drops instead of answering gets one fresh try.
