@@ -178,21 +178,54 @@ private Q_SLOTS:
         QCOMPARE(QString::fromLatin1(requests[0].t_Raw), expected.join("\r\n") + "\r\n");
     }
 
-    // A handler may change a line; what it leaves is what is sent, minus any line break.
+    // A handler may change a line; what it leaves is what is sent, minus line breaks and
+    // leading blanks. Only the last line ends the header, whatever a handler empties.
+    void commandHandlerChangesLine_data()
+    {
+        QTest::addColumn<QString>("prefix");
+        QTest::addColumn<QString>("replacement");
+        QTest::addColumn<QStringList>("sent");
+
+        const QString accept = "Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, */*";
+        QTest::newRow("line break inside a line is removed")
+            << "User-Agent:"
+            << "User-Agent: test\r\nX-Split: 1"
+            << QStringList{accept, "User-Agent: testX-Split: 1", "Host: HOST"};
+        QTest::newRow("emptied line in the middle is dropped")
+            << "Accept:"
+            << "" << QStringList{"User-Agent: Mozilla/4.0 (compatible; ICS)", "Host: HOST"};
+        QTest::newRow("line of blanks and line ends is dropped")
+            << "User-Agent:"
+            << " \t\r\n"
+            << QStringList{accept, "Host: HOST"};
+        QTest::newRow("leading blanks are removed, so nothing folds")
+            << "User-Agent:"
+            << "  X-Folded: 1" << QStringList{accept, "X-Folded: 1", "Host: HOST"};
+        QTest::newRow("a header added at the end")
+            << ""
+            << "X-Last: 1"
+            << QStringList{accept, "User-Agent: Mozilla/4.0 (compatible; ICS)", "Host: HOST",
+                           "X-Last: 1"};
+    }
+
     void commandHandlerChangesLine()
     {
+        QFETCH(QString, prefix);
+        QFETCH(QString, replacement);
+        QFETCH(QStringList, sent);
         TTestHttpServer server;
         server.Enqueue(TScriptedReply().Send(ok("x")));
         THttpCli cli;
         cli.SetMultiThreaded(true);
-        cli.OnCommand = [](THttpCli&, QString& line) {
-            if (line.startsWith("User-Agent:"))
-                line = "User-Agent: test\r\nX-Split: 1";
+        cli.OnCommand = [&](THttpCli&, QString& line) {
+            if (prefix.isEmpty() ? line.isEmpty() : line.startsWith(prefix))
+                line = replacement;
         };
         cli.SetURL(server.Url("/"));
         cli.Get();
-        QCOMPARE(server.Requests().at(0).Header("User-Agent"), QByteArray("testX-Split: 1"));
-        QVERIFY(server.Requests().at(0).Header("X-Split").isNull());
+        sent.replaceInStrings("HOST", QStringLiteral("127.0.0.1:%1").arg(server.Port()));
+        const QString raw = QString::fromLatin1(server.Requests().at(0).t_Raw);
+        QCOMPARE(raw, "GET / HTTP/1.0\r\n" + sent.join("\r\n") + "\r\n\r\n");
     }
 
     void statusOutcomes_data()
