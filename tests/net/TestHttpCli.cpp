@@ -273,6 +273,30 @@ private Q_SLOTS:
         QTest::newRow("header line over 64 KiB ends as a closed connection")
             << "HTTP/1.0 200 OK\r\nX: " + QByteArray(70000, 'x') + "\r\n\r\nbody" << false << 0
             << 200 << "OK" << QByteArray();
+        QTest::newRow("transfer-encoding merely containing chunked is read until close")
+            << QByteArray("HTTP/1.1 200 OK\r\nTransfer-Encoding: x-chunked\r\n"
+                          "Content-Length: 1\r\n\r\n3\r\nabc\r\n0\r\n\r\n")
+            << false << 0 << 200 << "OK" << QByteArray("3\r\nabc\r\n0\r\n\r\n");
+        QTest::newRow("chunked last in a coding list spread over two lines")
+            << "HTTP/1.1 200 OK\r\nTransfer-Encoding: x-pack\r\nTransfer-Encoding: identity, "
+               "Chunked ;q=1\r\n\r\n" +
+                   TScriptedReply::Chunked({"ab", "c"})
+            << false << 0 << 200 << "OK" << QByteArray("abc");
+        QTest::newRow("chunked followed by another coding is read until close")
+            << QByteArray("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked, x-pack\r\n\r\n"
+                          "3\r\nabc\r\n0\r\n\r\n")
+            << false << 0 << 200 << "OK" << QByteArray("3\r\nabc\r\n0\r\n\r\n");
+        QTest::newRow("blank before the colon: not the content length")
+            << QByteArray("HTTP/1.0 200 OK\r\nContent-Length : 2\r\n\r\nabcdef") << false << 0
+            << 200 << "OK" << QByteArray("abcdef");
+        QTest::newRow("blank before the colon: not chunked")
+            << QByteArray("HTTP/1.1 200 OK\r\nTransfer-Encoding\t: chunked\r\n\r\n"
+                          "3\r\nabc\r\n0\r\n\r\n")
+            << false << 0 << 200 << "OK" << QByteArray("3\r\nabc\r\n0\r\n\r\n");
+        QTest::newRow("blank before the colon: no relocation")
+            << QByteArray("HTTP/1.0 302 Found\r\nLocation : /elsewhere\r\n"
+                          " Location: /folded\r\n\r\n")
+            << false << 0 << 302 << "Found" << QByteArray();
         QTest::newRow("malformed chunk size ends as a closed connection")
             << QByteArray(
                    "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n4\r\nabcd\r\nxyz\r\n")
