@@ -40,12 +40,17 @@ const QString kDefaultAccept =
     QStringLiteral("image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, */*");
 const QString kDefaultAgent = QStringLiteral("Mozilla/4.0 (compatible; ICS)");
 
-// A request line after its handler had it: no control character may split it apart.
+// A request line after its handler had it: no control character may split it apart, and
+// no leading blank may fold it into the line before.
 QByteArray wireLine(const QString& line)
 {
     QByteArray out = line.toUtf8();
     out.removeIf(
         [](char c) { return (static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == 0x7F; });
+    qsizetype blanks = 0;
+    while (blanks < out.size() && (out[blanks] == ' ' || out[blanks] == '\t'))
+        ++blanks;
+    out.remove(0, blanks);
     return out;
 }
 
@@ -353,8 +358,10 @@ bool THttpCli::TImpl::sendRequest(const THttpUrl& url)
             checkStop(false);
             return false;
         }
+        // Only the last line may be empty: a line a handler emptied on the way is dropped, as
+        // a blank line there would end the header early.
         const QByteArray bytes = wireLine(line);
-        if (!bytes.isEmpty() || !last)
+        if (!bytes.isEmpty())
             request += bytes + "\r\n";
         if (last)
             request += "\r\n";

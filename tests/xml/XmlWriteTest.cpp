@@ -154,7 +154,20 @@ void XmlWriteTest::elementNames_data()
 
     QTest::newRow("hyphenated") << QByteArray("permalink-url") << true;
     QTest::newRow("dotted, underscored, prefixed") << QByteArray("_a.b:c1") << true;
-    QTest::newRow("non-ASCII") << QString::fromUtf8("größe").toUtf8() << true;
+    QTest::newRow("non-ASCII letters") << QString::fromUtf8("größe").toUtf8() << true;
+    QTest::newRow("ideographs") << QString::fromUtf8("東京").toUtf8() << true;
+    QTest::newRow("combining mark after a letter") << QByteArray("e\xCC\x80") << true;
+    // Non-ASCII characters that are no name characters: saved, the file would not reload.
+    QTest::newRow("multiplication sign") << QString::fromUtf8("a×b").toUtf8() << false;
+    QTest::newRow("combining mark first") << QByteArray("\xCC\x80"
+                                                        "e")
+                                          << false;
+    QTest::newRow("non-character U+FFFE") << QByteArray("a\xEF\xBF\xBE") << false;
+    QTest::newRow("masculine ordinal") << QString::fromUtf8("ºkind").toUtf8() << false;
+    QTest::newRow("character beyond the basic plane") << QByteArray("a\xF0\x90\x80\x80") << false;
+    QTest::newRow("no-break space") << QByteArray("a\xC2\xA0"
+                                                  "b")
+                                    << false;
     QTest::newRow("empty") << QByteArray() << false;
     QTest::newRow("with a blank") << QByteArray("two words") << false;
     QTest::newRow("leading digit") << QByteArray("1st") << false;
