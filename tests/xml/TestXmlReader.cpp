@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <stdexcept>
 
-class XmlReadTest : public QObject
+class TestXmlReader : public QObject
 {
     Q_OBJECT
 
@@ -32,7 +32,7 @@ private Q_SLOTS:
     void valueAsInteger();
 };
 
-void XmlReadTest::eventOrder_data()
+void TestXmlReader::eventOrder_data()
 {
     QTest::addColumn<QByteArray>("xml");
     QTest::addColumn<QStringList>("events");
@@ -104,7 +104,7 @@ void XmlReadTest::eventOrder_data()
                        "new 1 b", "loaded 1 b []",      "loaded 0 a []"};
 }
 
-void XmlReadTest::eventOrder()
+void TestXmlReader::eventOrder()
 {
     QFETCH(QByteArray, xml);
     QFETCH(QStringList, events);
@@ -114,7 +114,7 @@ void XmlReadTest::eventOrder()
     QVERIFY(load.error.isEmpty());
 }
 
-void XmlReadTest::malformedInputKeepsEarlierEvents_data()
+void TestXmlReader::malformedInputKeepsEarlierEvents_data()
 {
     QTest::addColumn<QByteArray>("xml");
     QTest::addColumn<QStringList>("events");
@@ -138,7 +138,7 @@ void XmlReadTest::malformedInputKeepsEarlierEvents_data()
     QTest::newRow("empty file") << QByteArray() << QStringList{};
 }
 
-void XmlReadTest::malformedInputKeepsEarlierEvents()
+void TestXmlReader::malformedInputKeepsEarlierEvents()
 {
     QFETCH(QByteArray, xml);
     QFETCH(QStringList, events);
@@ -148,7 +148,7 @@ void XmlReadTest::malformedInputKeepsEarlierEvents()
     QVERIFY(!load.error.isEmpty());
 }
 
-void XmlReadTest::missingFileRaises()
+void TestXmlReader::missingFileRaises()
 {
     QTemporaryDir dir;
     TNativeXml xml;
@@ -156,7 +156,7 @@ void XmlReadTest::missingFileRaises()
     QVERIFY_THROWS_EXCEPTION(EXmlException, xml.LoadFromFile(dir.path()));
 }
 
-void XmlReadTest::handlerExceptionEndsTheLoad()
+void TestXmlReader::handlerExceptionEndsTheLoad()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("doc.xml");
@@ -184,7 +184,7 @@ void XmlReadTest::handlerExceptionEndsTheLoad()
     QCOMPARE(xml.Root()->NodeByName("c")->ValueUnicode(), QString("2"));
 }
 
-void XmlReadTest::refusedInput_data()
+void TestXmlReader::refusedInput_data()
 {
     QTest::addColumn<QByteArray>("xml");
     QTest::addColumn<QStringList>("events");
@@ -231,7 +231,7 @@ void XmlReadTest::refusedInput_data()
         << QString::fromUtf8("the name \"ª\" would not read back once saved");
 }
 
-void XmlReadTest::refusedInput()
+void TestXmlReader::refusedInput()
 {
     QFETCH(QByteArray, xml);
     QFETCH(QStringList, events);
@@ -243,7 +243,7 @@ void XmlReadTest::refusedInput()
 }
 
 // Whatever loads whole saves in a form that loads again, to the same bytes.
-void XmlReadTest::loadedDocumentSavesAndReloads_data()
+void TestXmlReader::loadedDocumentSavesAndReloads_data()
 {
     QTest::addColumn<QByteArray>("xml");
     QTest::addColumn<QByteArray>("saved");
@@ -270,7 +270,7 @@ void XmlReadTest::loadedDocumentSavesAndReloads_data()
                       "e>\r\n");
 }
 
-void XmlReadTest::loadedDocumentSavesAndReloads()
+void TestXmlReader::loadedDocumentSavesAndReloads()
 {
     QFETCH(QByteArray, xml);
     QFETCH(QByteArray, saved);
@@ -287,7 +287,7 @@ void XmlReadTest::loadedDocumentSavesAndReloads()
 // A load holds a bounded number of nodes: a tree load the whole document, a load with
 // handlers only the open elements. Past the bound the load stops with an error instead of
 // allocating on.
-void XmlReadTest::loadsAreBounded_data()
+void TestXmlReader::loadsAreBounded_data()
 {
     QTest::addColumn<QByteArray>("xml");
     QTest::addColumn<bool>("handlers");
@@ -320,7 +320,7 @@ void XmlReadTest::loadsAreBounded_data()
         << int(TNativeXml::kMaxNames) - 1;
 }
 
-void XmlReadTest::loadsAreBounded()
+void TestXmlReader::loadsAreBounded()
 {
     QFETCH(QByteArray, xml);
     QFETCH(bool, handlers);
@@ -348,7 +348,7 @@ void XmlReadTest::loadsAreBounded()
     }
 }
 
-void XmlReadTest::oversizedFileIsRefusedUnread()
+void TestXmlReader::oversizedFileIsRefusedUnread()
 {
     QTemporaryDir dir;
     QFile file(dir.filePath("huge.xml"));
@@ -367,7 +367,7 @@ void XmlReadTest::oversizedFileIsRefusedUnread()
     QCOMPARE(document.ErrorText(), QString("the document is larger than 256 MiB"));
 }
 
-void XmlReadTest::valueAcrossReadChunks()
+void TestXmlReader::valueAcrossReadChunks()
 {
     // Long enough that the file is read and parsed in several pieces, with multi-byte
     // characters and references cut at the piece borders somewhere.
@@ -383,7 +383,7 @@ void XmlReadTest::valueAcrossReadChunks()
     QCOMPARE(load.events.at(8), QString("loaded 1 after [ok]"));
 }
 
-void XmlReadTest::deepNestingLoadsAndFrees()
+void TestXmlReader::deepNestingLoadsAndFrees()
 {
     constexpr int depth = TNativeXml::kMaxDepth;
     const QByteArray xml = QByteArray("<a>").repeated(depth) + QByteArray("</a>").repeated(depth);
@@ -408,7 +408,7 @@ void XmlReadTest::deepNestingLoadsAndFrees()
                                          QByteArray("</a>").repeated(depth - 1));
 }
 
-void XmlReadTest::valueAsInteger_data()
+void TestXmlReader::valueAsInteger_data()
 {
     QTest::addColumn<QByteArray>("value");
     QTest::addColumn<bool>("valid");
@@ -429,7 +429,7 @@ void XmlReadTest::valueAsInteger_data()
     QTest::newRow("far too long") << QByteArray("99999999999999999999999") << false << 0;
 }
 
-void XmlReadTest::valueAsInteger()
+void TestXmlReader::valueAsInteger()
 {
     QFETCH(QByteArray, value);
     QFETCH(bool, valid);
@@ -452,6 +452,6 @@ void XmlReadTest::valueAsInteger()
     QVERIFY(checked);
 }
 
-QB_TEST(XmlReadTest, "unit");
+QB_TEST(TestXmlReader, "unit");
 
-#include "XmlReadTest.moc"
+#include "TestXmlReader.moc"

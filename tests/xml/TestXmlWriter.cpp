@@ -21,7 +21,7 @@ std::unique_ptr<TNativeXml> NewUsersDocument()
 
 } // namespace
 
-class XmlWriteTest : public QObject
+class TestXmlWriter : public QObject
 {
     Q_OBJECT
 
@@ -36,7 +36,7 @@ private Q_SLOTS:
     void saveReplacesTheFileOrRaises();
 };
 
-void XmlWriteTest::emptyRootIsOneLine()
+void TestXmlWriter::emptyRootIsOneLine()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("followuser.xml");
@@ -44,7 +44,7 @@ void XmlWriteTest::emptyRootIsOneLine()
     QCOMPARE(ReadFile(path), ReadFile(Fixture("empty_users.xml")));
 }
 
-void XmlWriteTest::userFileLayoutAndReadBack()
+void TestXmlWriter::userFileLayoutAndReadBack()
 {
     auto xml = NewUsersDocument();
     TXmlNode* user = xml->Root()->NodeNew("user");
@@ -79,7 +79,7 @@ void XmlWriteTest::userFileLayoutAndReadBack()
                           "3 downloaded-at=", "2 track="}));
 }
 
-void XmlWriteTest::valueRoundTrip_data()
+void TestXmlWriter::valueRoundTrip_data()
 {
     QTest::addColumn<QByteArray>("value");
     QTest::addColumn<QString>("readBack");
@@ -103,7 +103,7 @@ void XmlWriteTest::valueRoundTrip_data()
         << QByteArray("caf\xE9 \xED\xA0\x80") << QString::fromUtf8("caf\uFFFD \uFFFD\uFFFD\uFFFD");
 }
 
-void XmlWriteTest::valueRoundTrip()
+void TestXmlWriter::valueRoundTrip()
 {
     QFETCH(QByteArray, value);
     QFETCH(QString, readBack);
@@ -128,7 +128,7 @@ void XmlWriteTest::valueRoundTrip()
         QVERIFY(ReadFile(path).contains("\r\n\t\t<description/>\r\n"));
 }
 
-void XmlWriteTest::writeStringReusesTheElement()
+void TestXmlWriter::writeStringReusesTheElement()
 {
     auto xml = NewUsersDocument();
     TXmlNode* user = xml->Root()->NodeNew("user");
@@ -147,7 +147,7 @@ void XmlWriteTest::writeStringReusesTheElement()
     QCOMPARE(user->NodeByName("city")->ValueUnicode(), QString("Oslo"));
 }
 
-void XmlWriteTest::elementNames_data()
+void TestXmlWriter::elementNames_data()
 {
     QTest::addColumn<QByteArray>("name");
     QTest::addColumn<bool>("valid");
@@ -175,7 +175,7 @@ void XmlWriteTest::elementNames_data()
     QTest::newRow("not UTF-8") << QByteArray("gr\xF6\xDF") << false;
 }
 
-void XmlWriteTest::elementNames()
+void TestXmlWriter::elementNames()
 {
     QFETCH(QByteArray, name);
     QFETCH(bool, valid);
@@ -193,7 +193,7 @@ void XmlWriteTest::elementNames()
     }
 }
 
-void XmlWriteTest::saveReplacesTheFileOrRaises()
+void TestXmlWriter::saveReplacesTheFileOrRaises()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("followuser.xml");
@@ -205,6 +205,6 @@ void XmlWriteTest::saveReplacesTheFileOrRaises()
                              NewUsersDocument()->SaveToFile(dir.filePath("no/such/folder.xml")));
 }
 
-QB_TEST(XmlWriteTest, "unit");
+QB_TEST(TestXmlWriter, "unit");
 
-#include "XmlWriteTest.moc"
+#include "TestXmlWriter.moc"
