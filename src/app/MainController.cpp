@@ -4,6 +4,8 @@
 #include "base/IDesktop.h"
 #include "base/IPrompts.h"
 #include "base/TMessageQueue.h"
+#include "follow/TFollowing.h"
+#include "follow/TPeopleFile.h"
 #include "jobs/DownloadListCommands.h"
 #include "jobs/DownloadProgress.h"
 #include "jobs/DownloadState.h"
@@ -49,6 +51,10 @@ MainController::MainController(IPrompts& prompts, IDesktop& desktop, QObject* pa
       m_listCommands(std::make_unique<TDownloadListCommands>(m_engine->State(), m_engine->Rows(),
                                                              *m_downloadSelection, *m_messages,
                                                              m_prompts, m_desktop)),
+      m_following(std::make_unique<TFollowing>(
+          *m_peopleList, *m_peopleSelection, *m_tracksList, *m_tracksSelection,
+          m_engine->Intake(), m_engine->Workers(), m_prompts, m_desktop,
+          TPeopleFile::DefaultPath())),
       m_timer(std::make_unique<QTimer>())
 {
     m_timer->setInterval(1000);
@@ -75,7 +81,14 @@ MainController::~MainController() = default;
 
 void MainController::FormShow()
 {
+    m_following->FormShow();
     m_engine->State().MaxDownloads.store(10);
+}
+
+bool MainController::FormCloseQuery()
+{
+    const bool closing = m_listCommands->FormCloseQuery();
+    return m_following->FormCloseQuery(closing);
 }
 
 void MainController::ApplyListHeaders()

@@ -12,6 +12,7 @@ class QItemSelectionModel;
 class QTimer;
 class TDownloadEngine;
 class TDownloadState;
+class TFollowing;
 class TMessageQueue;
 
 // The core half of the main window: lives on the GUI thread, receives the program's
@@ -29,6 +30,7 @@ public:
     TDownloadState& Downloads();
     TMessageQueue& Messages() { return *m_messages; }
     TDownloadListCommands& ListCommands() { return *m_listCommands; }
+    TFollowing& Following() { return *m_following; }
 
     // Worker threads that are still running; at the program's end they are left to the
     // process end instead of being waited for.
@@ -46,6 +48,9 @@ public:
 
     // The steps of the window's first showing that belong to the core.
     void FormShow();
+    // The window was asked to close: the downloads question, then the followed users are
+    // saved whatever the answer. False when the window stays open.
+    bool FormCloseQuery();
 
     // Column headers of the three lists from the current language texts.
     void ApplyListHeaders();
@@ -71,5 +76,6 @@ private:
     std::unique_ptr<QItemSelectionModel> m_tracksSelection;
     std::unique_ptr<TDownloadEngine> m_engine;
     std::unique_ptr<TDownloadListCommands> m_listCommands;
+    std::unique_ptr<TFollowing> m_following;
     std::unique_ptr<QTimer> m_timer;
 };

@@ -1,7 +1,9 @@
 // quillbrook-cli: Quillbrook's download engine without a window.
 //
 //   quillbrook-cli download LINK... [--save-to DIR]
+//   quillbrook-cli follow add|remove|list|auto-check ...
 #include "CliDownloader.h"
+#include "CliFollow.h"
 #include "base/AppSettings.h"
 #include "base/ThreadRegistry.h"
 #include "app/Folders.h"
@@ -31,10 +33,15 @@ void onSignal(int)
 int usage(FILE* to)
 {
     std::fputs("Usage: quillbrook-cli download LINK... [--save-to DIR]\n"
+               "       quillbrook-cli follow add NAME... | remove NAME... | list |\n"
+               "                             auto-check NAME on|off\n"
                "\n"
                "Downloads SoundCloud track links into the save folder of your settings (or DIR),\n"
                "up to ten at once, and exits when every job has ended: 0 when all finished,\n"
-               "1 otherwise. Ctrl+C stops the running downloads.\n",
+               "1 otherwise. Ctrl+C stops the running downloads.\n"
+               "\n"
+               "follow changes and lists the followed users of the window (not while it runs:\n"
+               "exit code 3).\n",
                to);
     return to == stdout ? 0 : 2;
 }
@@ -48,7 +55,14 @@ int main(int argc, char** argv)
     if (args.isEmpty() || args.contains(QLatin1String("--help")) ||
         args.contains(QLatin1String("-h")))
         return usage(args.isEmpty() ? stderr : stdout);
-    if (args.takeFirst() != QLatin1String("download"))
+    const QString command = args.takeFirst();
+    if (command == QLatin1String("follow")) {
+        NativeSettingsBackend store;
+        if (!PrepareSession(ExecutablePath(argv[0]), DocumentsFolder(), store))
+            LoadDefaultLanguage();
+        return RunFollowCommand(args, ::isatty(STDOUT_FILENO) == 1);
+    }
+    if (command != QLatin1String("download"))
         return usage(stderr);
 
     QString saveTo;

@@ -1,5 +1,8 @@
 #include "ListViewModel.h"
 
+#include <algorithm>
+#include <numeric>
+
 ListViewModel::ListViewModel(QStringList headers, bool checkable, QObject* parent)
     : QAbstractTableModel(parent), m_headers(std::move(headers)), m_checkable(checkable)
 {
@@ -149,4 +152,30 @@ void ListViewModel::setChecked(int row, bool checked)
     m_items[static_cast<size_t>(row)].checked = checked;
     const QModelIndex cell = index(row, 0);
     Q_EMIT dataChanged(cell, cell, {Qt::CheckStateRole});
+}
+
+void ListViewModel::sortRows(const std::function<bool(int rowA, int rowB)>& less)
+{
+    const int rows = rowCount();
+    if (rows < 2)
+        return;
+    std::vector<int> order(static_cast<size_t>(rows));
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), less);
+    Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    std::vector<int> newRow(static_cast<size_t>(rows));
+    std::vector<ListItem> sorted;
+    sorted.reserve(static_cast<size_t>(rows));
+    for (int i = 0; i < rows; ++i) {
+        newRow[static_cast<size_t>(order[static_cast<size_t>(i)])] = i;
+        sorted.push_back(std::move(m_items[static_cast<size_t>(order[static_cast<size_t>(i)])]));
+    }
+    m_items.swap(sorted);
+    const QModelIndexList from = persistentIndexList();
+    QModelIndexList to;
+    to.reserve(from.size());
+    for (const QModelIndex& old : from)
+        to.append(index(newRow[static_cast<size_t>(old.row())], old.column()));
+    changePersistentIndexList(from, to);
+    Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }

@@ -3,10 +3,13 @@
 #include <QAbstractTableModel>
 #include <QStringList>
 
+#include <functional>
 #include <vector>
 
 // One row of a report-style list: a caption (first column), sub-items (the other
 // columns), an image index, a check state and a hidden integer (a job id, a track index).
+// A row of a list that shows the items of one record among several also names that
+// record (the followed user a track row belongs to).
 struct ListItem
 {
     QString caption;
@@ -14,6 +17,7 @@ struct ListItem
     int imageIndex = -1;
     int data = 0;
     bool checked = false;
+    int owner = 0;
 };
 
 // The rows of one of the main window's lists. Lives on the GUI thread; the views show it
@@ -52,6 +56,10 @@ public:
     void setText(int row, int column, const QString& text);
     void setImageIndex(int row, int imageIndex);
     void setChecked(int row, bool checked);
+
+    // Puts the rows in the order of a stable sort by less (given the rows' current
+    // numbers). Selections and other persistent indexes follow their rows.
+    void sortRows(const std::function<bool(int rowA, int rowB)>& less);
 
 Q_SIGNALS:
     // The user toggled a row's check box (not emitted for setChecked).

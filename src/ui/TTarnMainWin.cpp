@@ -1,6 +1,8 @@
 #include "TTarnMainWin.h"
 
+#include "ReportView.h"
 #include "StatusIconDelegate.h"
+#include "TFollowPanel.h"
 #include "TAddWin.h"
 #include "base/AppSettings.h"
 #include "app/MainController.h"
@@ -41,44 +43,6 @@ QAction* namedAction(QObject* parent, const char* name, const QString& text)
     auto* action = new QAction(text, parent);
     action->setObjectName(QString::fromLatin1(name));
     return action;
-}
-
-// A report-style list: whole rows, several at once, read only, no row numbers, headers that
-// do not sort, and a selection that stays visible when the list loses focus.
-QTableView* reportView(QWidget* parent, const char* name, ListViewModel& model,
-                       QItemSelectionModel& selection)
-{
-    auto* view = new QTableView(parent);
-    view->setObjectName(QString::fromLatin1(name));
-    view->setModel(&model);
-    view->setSelectionModel(&selection);
-    view->setSelectionBehavior(QAbstractItemView::SelectRows);
-    view->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    view->setShowGrid(false);
-    view->setWordWrap(false);
-    view->setCornerButtonEnabled(false);
-    view->verticalHeader()->hide();
-    view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 8);
-    view->horizontalHeader()->setSectionsClickable(false);
-    view->horizontalHeader()->setHighlightSections(false);
-    view->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    view->horizontalHeader()->setStretchLastSection(true);
-    QPalette palette = view->palette();
-    for (auto role : {QPalette::Highlight, QPalette::HighlightedText})
-        palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
-    view->setPalette(palette);
-    return view;
-}
-
-void setWidths(QTableView* view, std::initializer_list<int> widths)
-{
-    int column = 0;
-    for (int w : widths) {
-        if (w > 0)
-            view->setColumnWidth(column, w);
-        ++column;
-    }
 }
 
 } // namespace
@@ -323,64 +287,19 @@ void TTarnMainWin::createDownloadPanel()
 
 void TTarnMainWin::createFollowPanel()
 {
-    FollowuserPanel = new QWidget(Splitter1);
-    FollowuserPanel->setObjectName(QStringLiteral("FollowuserPanel"));
+    FollowuserPanel = new TFollowPanel(m_controller, Splitter1);
     FollowuserPanel->resize(500, FollowuserPanel->height());
-    FollowuserPanel->setMinimumWidth(300);
-    auto* layout = new QVBoxLayout(FollowuserPanel);
-    layout->setContentsMargins(4, 4, 4, 4);
-    layout->setSpacing(4);
-
-    auto* toolRow = new QHBoxLayout;
-    toolRow->setSpacing(4);
-    FollowUserLabel = new QLabel(QStringLiteral("User"), FollowuserPanel);
-    FollowUserLabel->setObjectName(QStringLiteral("FollowUserLabel"));
-    PeopleName = new QLineEdit(FollowuserPanel);
-    PeopleName->setObjectName(QStringLiteral("PeopleName"));
-    const auto button = [this](const char* name, const QString& text) {
-        auto* b = new QPushButton(text, FollowuserPanel);
-        b->setObjectName(QString::fromLatin1(name));
-        return b;
-    };
-    ButtAddPeople = button("ButtAddPeople", QStringLiteral("Add"));
-    ButtExplore = button("ButtExplore", QStringLiteral("Explore"));
-    ButtOnlineHelp = new QToolButton(FollowuserPanel);
-    ButtOnlineHelp->setObjectName(QStringLiteral("ButtOnlineHelp"));
-    ButtOnlineHelp->setText(QStringLiteral("?"));
-    ButtOnlineHelp->setToolTip(QStringLiteral("How to follow soundcloud user"));
-    ButtDeletePeople = button("ButtDeletePeople", QStringLiteral("delete"));
-    ButtCheck = button("ButtCheck", QStringLiteral("Check"));
-    toolRow->addWidget(FollowUserLabel);
-    toolRow->addWidget(PeopleName, 1);
-    toolRow->addWidget(ButtAddPeople);
-    toolRow->addWidget(ButtExplore);
-    toolRow->addWidget(ButtOnlineHelp);
-    toolRow->addWidget(ButtDeletePeople);
-    toolRow->addWidget(ButtCheck);
-    layout->addLayout(toolRow);
-
-    FollowSplitter = new QSplitter(Qt::Vertical, FollowuserPanel);
-    FollowSplitter->setObjectName(QStringLiteral("FollowSplitter"));
-    FollowSplitter->setChildrenCollapsible(false);
-    PeopleList = reportView(FollowSplitter, "PeopleList", m_controller.PeopleList(),
-                            m_controller.PeopleSelection());
-    setWidths(PeopleList, {70, 120, 60, 70, 120});
-    TracksList = reportView(FollowSplitter, "TracksList", m_controller.TracksList(),
-                            m_controller.TracksSelection());
-    setWidths(TracksList, {0, 0, 80, 80, 130, 120});
-    FollowSplitter->addWidget(PeopleList);
-    FollowSplitter->addWidget(TracksList);
-    layout->addWidget(FollowSplitter, 1);
-
-    ButtDownloadTrack = button("ButtDownloadTrack", QStringLiteral("Download"));
-    layout->addWidget(ButtDownloadTrack, 0, Qt::AlignLeft);
-
-    // Following users arrives with the followed-user store; until then these stay disabled.
-    for (QWidget* w : std::initializer_list<QWidget*>{PeopleName, ButtAddPeople, ButtDeletePeople,
-                                                      ButtCheck, ButtDownloadTrack})
-        w->setEnabled(false);
-    connect(ButtExplore, &QPushButton::clicked, this, &TTarnMainWin::ButtExploreClick);
-    connect(ButtOnlineHelp, &QToolButton::clicked, this, &TTarnMainWin::ButtOnlineHelpClick);
+    FollowUserLabel = FollowuserPanel->FollowUserLabel;
+    PeopleName = FollowuserPanel->PeopleName;
+    ButtAddPeople = FollowuserPanel->ButtAddPeople;
+    ButtExplore = FollowuserPanel->ButtExplore;
+    ButtOnlineHelp = FollowuserPanel->ButtOnlineHelp;
+    ButtDeletePeople = FollowuserPanel->ButtDeletePeople;
+    ButtCheck = FollowuserPanel->ButtCheck;
+    PeopleList = FollowuserPanel->PeopleList;
+    FollowSplitter = FollowuserPanel->FollowSplitter;
+    TracksList = FollowuserPanel->TracksList;
+    ButtDownloadTrack = FollowuserPanel->ButtDownloadTrack;
 }
 
 void TTarnMainWin::ApplyLanguageTexts()
@@ -421,20 +340,14 @@ void TTarnMainWin::ApplyLanguageTexts()
     set(PMenuCopylinks, "String1_23");
     set(PMenuOpencontainedfolder, "String1_24");
 
-    FollowUserLabel->setText(Lang("String1_25"));
-    ButtAddPeople->setText(Lang("String1_26"));
-    ButtExplore->setText(Lang("String1_27"));
-    ButtOnlineHelp->setToolTip(Lang("String1_28"));
-    ButtDeletePeople->setText(Lang("String1_29"));
-    ButtCheck->setText(Lang("String1_30"));
-    ButtDownloadTrack->setText(Lang("String1_42"));
+    FollowuserPanel->ApplyLanguageTexts();
 
     m_controller.ApplyListHeaders();
 }
 
 void TTarnMainWin::closeEvent(QCloseEvent* event)
 {
-    if (!m_controller.ListCommands().FormCloseQuery()) {
+    if (!m_controller.FormCloseQuery()) {
         event->ignore();
         return;
     }
@@ -562,14 +475,4 @@ void TTarnMainWin::PMenuBraeOnlineHelpClick()
 void TTarnMainWin::PMenuMoreToolsClick()
 {
     m_controller.OpenMoreTools();
-}
-
-void TTarnMainWin::ButtExploreClick()
-{
-    m_controller.OpenExplore();
-}
-
-void TTarnMainWin::ButtOnlineHelpClick()
-{
-    m_controller.OpenFollowHelp();
 }

@@ -17,6 +17,7 @@ class QTableView;
 class QToolBar;
 class QToolButton;
 class TAddWin;
+class TFollowPanel;
 
 // The main window: menu, toolbar, the download list and, to its right, the followed-users
 // panel. Its handlers forward to the core half (MainController).
@@ -73,8 +74,8 @@ public:
     QAction* PMenuCopylinks = nullptr;
     QAction* PMenuOpencontainedfolder = nullptr;
 
-    // Followed-users panel
-    QWidget* FollowuserPanel = nullptr;
+    // Followed-users panel (its widgets, as the panel holds them)
+    TFollowPanel* FollowuserPanel = nullptr;
     QLabel* FollowUserLabel = nullptr;
     QLineEdit* PeopleName = nullptr;
     QPushButton* ButtAddPeople = nullptr;
@@ -102,8 +103,6 @@ public:
     void PMenuBrae_ShowGirdLineClick();
     void PMenuBraeOnlineHelpClick();
     void PMenuMoreToolsClick();
-    void ButtExploreClick();
-    void ButtOnlineHelpClick();
 
     // Copies the language texts into captions, hints and column headers.
     void ApplyLanguageTexts();

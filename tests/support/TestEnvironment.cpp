@@ -1,5 +1,7 @@
 #include "TestEnvironment.h"
 
+#include "base/AppSettings.h"
+
 #include <QDir>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -31,6 +33,8 @@ void isolateUserFolders()
     setenv("XDG_DOCUMENTS_DIR", (h + "/Documents").constData(), 1);
     unsetenv("QUILLBROOK_SERVICES");
     QStandardPaths::setTestModeEnabled(true);
+    // The data folder as start-up sets it, so nothing lands in the working folder.
+    AppSettings().SetDataDir(home + QStringLiteral("/Documents/Quillbrook/"));
 }
 
 QString testHome()

@@ -9,6 +9,7 @@
 #include "jobs/DownloadState.h"
 #include "jobs/ListViewModel.h"
 #include "language/LangStrings.h"
+#include "ui/TFollowPanel.h"
 #include "ui/TTarnMainWin.h"
 
 #include <QAction>
@@ -90,7 +91,7 @@ private Q_SLOTS:
         QVERIFY(!m_win->PMenuBraeSettings->isEnabled());
         QVERIFY(!m_win->ButtAbout->isEnabled());
         QVERIFY(m_win->TButExit->isEnabled());
-        qbtest::screenshot(m_win.get(), "main-window.png");
+        qbtest::screenshot(m_win.get(), "main-window-empty.png");
     }
 
     void viewToggles()

@@ -1,0 +1,196 @@
+#include "TPeopleFile.h"
+
+#include "PeopleFields.h"
+#include "TFollowedPeople.h"
+#include "base/AppSettings.h"
+#include "xml/NativeXml.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QSaveFile>
+
+#include <exception>
+
+namespace {
+
+constexpr int kAutoCheckField = 12;
+
+// Lower-case element name to field index: 0 to 11 the user texts, 12 auto-check.
+const QHash<QString, int>& UserFieldIndex()
+{
+    static const QHash<QString, int> index = [] {
+        QHash<QString, int> h;
+        for (int i = 0; i < int(peoplefields::kUser.size()); ++i)
+            h.insert(QLatin1String(peoplefields::kUser[size_t(i)].element), i);
+        h.insert(QLatin1String(peoplefields::kAutoCheck), kAutoCheckField);
+        return h;
+    }();
+    return index;
+}
+
+const QHash<QString, int>& TrackFieldIndex()
+{
+    static const QHash<QString, int> index = [] {
+        QHash<QString, int> h;
+        for (int i = 0; i < int(peoplefields::kTrack.size()); ++i)
+            h.insert(QLatin1String(peoplefields::kTrack[size_t(i)].element), i);
+        return h;
+    }();
+    return index;
+}
+
+// Builds the users from the node events as the file is parsed; the document's tree is
+// never walked.
+class PeopleLoader
+{
+public:
+    std::deque<TPeopleInfo> people;
+
+    void NodeNew(const TXmlNode& node)
+    {
+        const int depth = node.TreeDepth();
+        if (depth != 1 && depth != 2)
+            return;
+        const QString name = node.NameUnicode().toLower();
+        if (depth == 1 && name == QLatin1String("user")) {
+            people.emplace_back();
+        } else if (depth == 2 && name == QLatin1String("track") && !people.empty()) {
+            TPeopleInfo& user = people.back();
+            user.t_TracksInfo.emplace_back();
+            user.t_TracksCount = static_cast<int>(user.t_TracksInfo.size());
+        }
+    }
+
+    void NodeLoaded(const TXmlNode& node)
+    {
+        const int depth = node.TreeDepth();
+        if ((depth != 2 && depth != 3) || people.empty())
+            return;
+        const QString name = node.NameUnicode().toLower();
+        TPeopleInfo& user = people.back();
+        if (depth == 2) {
+            const int field = UserFieldIndex().value(name, -1);
+            if (field == kAutoCheckField) {
+                try {
+                    user.t_AutoCheck = static_cast<std::uint8_t>(node.ValueAsInteger() & 0xff);
+                } catch (const std::exception&) {
+                    // Not a number: the flag keeps its value.
+                }
+            } else if (field >= 0) {
+                user.*peoplefields::kUser[size_t(field)].field = node.ValueUnicode();
+            }
+            return;
+        }
+        if (user.t_TracksInfo.empty())
+            return;
+        const int field = TrackFieldIndex().value(name, -1);
+        if (field < 0)
+            return;
+        TTracksInfo& track = user.t_TracksInfo.back();
+        QString& value = track.*peoplefields::kTrack[size_t(field)].field;
+        value = node.ValueUnicode();
+        if (&value == &track.t_downloaded_at && !value.isEmpty())
+            ++user.t_DownloadedCount;
+    }
+};
+
+} // namespace
+
+TPeopleFile::TPeopleFile(QString path) : m_path(std::move(path)) {}
+
+QString TPeopleFile::DefaultPath()
+{
+    return AppSettings().DataDir() + QStringLiteral("data/followuser.xml");
+}
+
+bool TPeopleFile::ReadPeopleInfo(TFollowedPeople& store)
+{
+    m_loadError.clear();
+    if (!QFileInfo::exists(m_path))
+        return true;
+    PeopleLoader loader;
+    try {
+        auto xml = TNativeXml::Create();
+        xml->Clear();
+        xml->OnNodeNew = [&loader](TNativeXml&, TXmlNode& node) {
+            loader.NodeNew(node);
+        };
+        xml->OnNodeLoaded = [&loader](TNativeXml&, TXmlNode& node) {
+            loader.NodeLoaded(node);
+        };
+        if (!xml->LoadFromFile(m_path))
+            m_loadError = xml->ErrorText();
+    } catch (const std::exception& e) {
+        m_loadError = QString::fromLocal8Bit(e.what());
+    } catch (...) {
+        m_loadError = QStringLiteral("unknown error");
+    }
+    // The users read before a fault stay.
+    store.Replace(std::move(loader.people));
+    m_keepBadCopy = !m_loadError.isEmpty();
+    return m_loadError.isEmpty();
+}
+
+QByteArray TPeopleFile::SaveBytes(const TFollowedPeople& store)
+{
+    auto xml = TNativeXml::CreateName("users");
+    xml->SetXmlFormat(xfReadable);
+    TXmlNode* root = xml->Root();
+    const int count = store.FollowedPeopleCount();
+    TPeopleSnapshot snapshot;
+    for (int id = 1; id <= count; ++id) {
+        if (!store.Snapshot(id, snapshot))
+            continue;
+        TXmlNode* user = root->NodeNew("user");
+        for (size_t i = 0; i < peoplefields::kUser.size(); ++i)
+            user->WriteString(peoplefields::kUser[i].element, snapshot.fields[i]);
+        user->WriteString(peoplefields::kAutoCheck, QByteArray::number(snapshot.autoCheck));
+        for (const auto& fields : snapshot.tracks) {
+            TXmlNode* track = user->NodeNew("track");
+            for (size_t i = 0; i < peoplefields::kTrack.size(); ++i)
+                track->WriteString(peoplefields::kTrack[i].element, fields[i]);
+        }
+    }
+    return xml->SaveToBytes();
+}
+
+QString TPeopleFile::WriteTo(const TFollowedPeople& store, QIODevice& device)
+{
+    const QByteArray bytes = SaveBytes(store);
+    if (device.write(bytes) != bytes.size()) {
+        const QString reason = device.errorString();
+        return reason.isEmpty() ? QStringLiteral("the file was not written whole") : reason;
+    }
+    return {};
+}
+
+QString TPeopleFile::WritePeopleInfo(const TFollowedPeople& store)
+{
+    const QString folder = QFileInfo(m_path).absolutePath();
+    if (!QDir().mkpath(folder))
+        return QStringLiteral("cannot create the folder %1").arg(folder);
+    // A file that did not load whole still holds the users after its fault: keep a copy
+    // for recovery by hand before it is replaced.
+    if (m_keepBadCopy && QFileInfo::exists(m_path)) {
+        const QString bad = BadCopyPath();
+        QFile::remove(bad);
+        QFile original(m_path);
+        if (!original.copy(bad))
+            return QStringLiteral("cannot keep a copy of the damaged file as %1: %2")
+                .arg(bad, original.errorString());
+    }
+    m_keepBadCopy = false;
+    QSaveFile file(m_path);
+    if (!file.open(QIODevice::WriteOnly))
+        return file.errorString();
+    const QString error = WriteTo(store, file);
+    if (!error.isEmpty()) {
+        file.cancelWriting();
+        return error;
+    }
+    if (!file.commit())
+        return file.errorString();
+    return {};
+}
