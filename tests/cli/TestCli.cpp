@@ -118,10 +118,11 @@ private Q_SLOTS:
         const QString good = sc.AddTrack({.name = name, .size = 1000});
         const QString bad = sc.AddTrack({.name = name, .size = 1000, .status = 404});
         const QString hostile = QStringLiteral("http://") + sc.Host() + QStringLiteral("/\x1b[2J");
-        const TRun r = finish(start(
-            sc, {"download", good, bad, hostile, "ftp://x/\x1b[2J", "--save-to", saveDir("four")}));
+        const QString save = m_dir.filePath(QLatin1String("four-") + QTest::currentDataTag());
+        const TRun r = finish(
+            start(sc, {"download", good, bad, hostile, "ftp://x/\x1b[2J", "--save-to", save}));
         QCOMPARE(r.code, 1);
-        QCOMPARE(QDir(saveDir("four")).entryList(QDir::Files).size(), 1); // saved as named
+        QCOMPARE(QDir(save).entryList(QDir::Files).size(), 1); // saved as named
         QVERIFY(r.out.contains(QLatin1String("saved: ")));
         QVERIFY(r.err.contains(QLatin1String("failed: ") + bad));
         for (const QString& text : {r.out, r.err}) {

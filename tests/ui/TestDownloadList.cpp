@@ -33,6 +33,29 @@
 
 using namespace std::chrono_literals;
 
+namespace {
+
+// A drag from another program: its data is fetched as the source sends it, the way the
+// platform's drop data works, rather than stored and re-encoded by QMimeData.
+class TForeignDrag final : public QMimeData
+{
+public:
+    void Offer(const QString& format, const QByteArray& bytes) { m_data.insert(format, bytes); }
+    QStringList formats() const override { return m_data.keys(); }
+    bool hasFormat(const QString& format) const override { return m_data.contains(format); }
+
+protected:
+    QVariant retrieveData(const QString& format, QMetaType) const override
+    {
+        return m_data.contains(format) ? QVariant(m_data.value(format)) : QVariant();
+    }
+
+private:
+    QMap<QString, QByteArray> m_data;
+};
+
+} // namespace
+
 // The download list through the real widgets, against the fake SoundCloud service.
 class TestDownloadList : public QObject
 {
@@ -217,11 +240,12 @@ private Q_SLOTS:
         QFETCH(QString, plain);
         QFETCH(QString, path);
         const QString link = m_sc->AddTrack({.name = "Dragged", .size = 700}) + path;
-        QMimeData data;
+        TForeignDrag data;
         if (!uriList.isEmpty())
-            data.setData(QStringLiteral("text/uri-list"), uriList.arg(link).toUtf8());
+            data.Offer(QStringLiteral("text/uri-list"), uriList.arg(link).toUtf8());
         if (!plain.isEmpty())
-            data.setText(plain.contains(QLatin1String("%1")) ? plain.arg(link) : plain);
+            data.Offer(QStringLiteral("text/plain"),
+                       (plain.contains(QLatin1String("%1")) ? plain.arg(link) : plain).toUtf8());
         drop(data);
         QCOMPARE(list().rowCount(), 1);
         QCOMPARE(list().text(0, TDownloadRows::UrlColumn), link);
