@@ -96,8 +96,9 @@ void TCliDownloader::tick()
 {
     TDownloadState& state = m_engine->State();
     if (m_interrupted) {
-        // As the Stop command: queued jobs stop at once, running ones are aborted. A worker
-        // between its two requests has no client to abort, so ask again on every tick.
+        // As the Stop command: queued jobs stop at once, running ones are aborted (a worker
+        // between its two requests keeps the stop for its next one). Asked on every tick
+        // until the job has ended.
         for (int id = 1; id <= state.DownloadJobs.Count(); ++id) {
             TDownloadJobs* job = state.DownloadJobs.Job(id);
             if (job->t_Status.load() == JOB_QUEUED) {
