@@ -1,5 +1,7 @@
 #include "CliDownloader.h"
 
+#include "TerminalText.h"
+
 #include "base/TMessageQueue.h"
 #include "jobs/DownloadProgress.h"
 #include "jobs/DownloadRows.h"
@@ -63,7 +65,8 @@ int TCliDownloader::Add(const QStringList& links)
     for (const QString& raw : links) {
         const QString link = AcceptedDialogLink(raw);
         if (link.isEmpty()) {
-            std::fprintf(stderr, "skipped (not a SoundCloud link): %s\n", qPrintable(raw));
+            std::fprintf(stderr, "skipped (not a SoundCloud link): %s\n",
+                         qPrintable(TerminalSafe(raw)));
             continue;
         }
         AddDownloadJob(m_engine->Intake(), link, true);
@@ -93,8 +96,9 @@ void TCliDownloader::tick()
 {
     TDownloadState& state = m_engine->State();
     if (m_interrupted) {
-        // As the Stop command: queued jobs stop at once, running ones are aborted. A worker
-        // between its two requests has no client to abort, so ask again on every tick.
+        // As the Stop command: queued jobs stop at once, running ones are aborted (a worker
+        // between its two requests keeps the stop for its next one). Asked on every tick
+        // until the job has ended.
         for (int id = 1; id <= state.DownloadJobs.Count(); ++id) {
             TDownloadJobs* job = state.DownloadJobs.Job(id);
             if (job->t_Status.load() == JOB_QUEUED) {
@@ -125,7 +129,8 @@ void TCliDownloader::draw(bool final)
     const TDownloadState& state = m_engine->State();
     int lines = 0;
     const auto line = [&](const QString& text) {
-        out += QStringLiteral("\r\x1b[2K") + text + QLatin1Char('\n');
+        // Names and links come from elsewhere; only our own codes may reach the terminal.
+        out += QStringLiteral("\r\x1b[2K") + TerminalSafe(text) + QLatin1Char('\n');
         ++lines;
     };
     line(fit(QStringLiteral("File"), 36) + QLatin1Char(' ') + fit(QStringLiteral("Size"), 9) +
@@ -167,7 +172,7 @@ void TCliDownloader::printChanges()
                                       name.isEmpty() ? m_links.value(id - 1) : name, size);
         if (text != m_lastReported[id - 1]) {
             m_lastReported[id - 1] = text;
-            std::printf("[%d] %s\n", id, qPrintable(text.trimmed()));
+            std::printf("[%d] %s\n", id, qPrintable(TerminalSafe(text.trimmed())));
         }
     }
     std::fflush(stdout);
@@ -186,12 +191,12 @@ void TCliDownloader::finish()
     for (int id = 1; id <= state.DownloadJobs.Count(); ++id) {
         const TDownloadJobs* job = state.DownloadJobs.Job(id);
         if (job->t_Status.load() == JOB_FINISHED) {
-            std::printf("saved: %s\n", qPrintable(job->t_FileName.get()));
+            std::printf("saved: %s\n", qPrintable(TerminalSafe(job->t_FileName.get())));
             continue;
         }
         ++failed;
         std::fprintf(stderr, "%s: %s\n", m_interrupted ? "stopped" : "failed",
-                     qPrintable(m_links.value(id - 1)));
+                     qPrintable(TerminalSafe(m_links.value(id - 1))));
     }
     std::fflush(stdout);
     m_exitCode = failed == 0 ? 0 : 1;

@@ -44,7 +44,8 @@ public:
     TOnCommand OnCommand;
     // After each non-empty response header line is in RcvdHeader, redirects included.
     TNotifyEvent OnHeaderData;
-    // After each piece of body (1 to 8192 bytes) has been written to RcvdStream.
+    // After each piece of body (1 to 8192 bytes) has been written to RcvdStream. The body of
+    // a redirect that is followed is neither written nor reported.
     TDocDataEvent OnDocData;
 
     QString URL() const;
