@@ -1,6 +1,7 @@
 #include "CliCheck.h"
 
 #include "CliDownloader.h"
+#include "TerminalText.h"
 #include "app/SingleInstance.h"
 #include "base/IDesktop.h"
 #include "base/IPrompts.h"
@@ -139,7 +140,7 @@ int RunCheckCommand(const QStringList& args, bool terminal,
             if (checks.QueueCheck(name, download)) {
                 ++queued;
             } else {
-                std::fprintf(stderr, "%s: not followed\n", qPrintable(name));
+                std::fprintf(stderr, "%s: not followed\n", qPrintable(TerminalSafe(name)));
                 code = kExitFailed;
             }
         }

@@ -1,5 +1,7 @@
 #include "CliDownloader.h"
 
+#include "TerminalText.h"
+
 #include "base/TMessageQueue.h"
 #include "jobs/DownloadProgress.h"
 #include "jobs/DownloadRows.h"
@@ -63,7 +65,8 @@ int TCliDownloader::Add(const QStringList& links)
     for (const QString& raw : links) {
         const QString link = AcceptedDialogLink(raw);
         if (link.isEmpty()) {
-            std::fprintf(stderr, "skipped (not a SoundCloud link): %s\n", qPrintable(raw));
+            std::fprintf(stderr, "skipped (not a SoundCloud link): %s\n",
+                         qPrintable(TerminalSafe(raw)));
             continue;
         }
         const int id = AddDownloadJob(m_engine->Intake(), link, true);
@@ -94,8 +97,9 @@ void TCliDownloader::tick()
 {
     TDownloadState& state = m_engine->State();
     if (m_interrupted) {
-        // As the Stop command: queued jobs stop at once, running ones are aborted. A worker
-        // between its two requests has no client to abort, so ask again on every tick.
+        // As the Stop command: queued jobs stop at once, running ones are aborted (a worker
+        // between its two requests keeps the stop for its next one). Asked on every tick
+        // until the job has ended.
         for (int id = 1; id <= state.DownloadJobs.Count(); ++id) {
             TDownloadJobs* job = state.DownloadJobs.Job(id);
             if (job->t_Status.load() == JOB_QUEUED) {
@@ -127,14 +131,15 @@ QString TCliDownloader::linkOf(int id) const
 
 void TCliDownloader::Note(const QString& line)
 {
+    const QString text = TerminalSafe(line);
     if (m_live && m_drawnLines > 0) {
         // Up over the table and clear it; it is drawn again below the note.
-        std::printf("\x1b[%dA\r\x1b[J%s\n", m_drawnLines, qPrintable(line));
+        std::printf("\x1b[%dA\r\x1b[J%s\n", m_drawnLines, qPrintable(text));
         m_drawnLines = 0;
         draw(false);
         return;
     }
-    std::printf("%s\n", qPrintable(line));
+    std::printf("%s\n", qPrintable(text));
     std::fflush(stdout);
 }
 
@@ -148,7 +153,8 @@ void TCliDownloader::draw(bool final)
     const TDownloadState& state = m_engine->State();
     int lines = 0;
     const auto line = [&](const QString& text) {
-        out += QStringLiteral("\r\x1b[2K") + text + QLatin1Char('\n');
+        // Names and links come from elsewhere; only our own codes may reach the terminal.
+        out += QStringLiteral("\r\x1b[2K") + TerminalSafe(text) + QLatin1Char('\n');
         ++lines;
     };
     line(fit(QStringLiteral("File"), 36) + QLatin1Char(' ') + fit(QStringLiteral("Size"), 9) +
@@ -190,7 +196,7 @@ void TCliDownloader::printChanges()
                                       name.isEmpty() ? linkOf(id) : name, size);
         if (text != m_lastReported.value(id)) {
             m_lastReported.insert(id, text);
-            std::printf("[%d] %s\n", id, qPrintable(text.trimmed()));
+            std::printf("[%d] %s\n", id, qPrintable(TerminalSafe(text.trimmed())));
         }
     }
     std::fflush(stdout);
@@ -209,12 +215,12 @@ void TCliDownloader::finish()
     for (int id = 1; id <= state.DownloadJobs.Count(); ++id) {
         const TDownloadJobs* job = state.DownloadJobs.Job(id);
         if (job->t_Status.load() == JOB_FINISHED) {
-            std::printf("saved: %s\n", qPrintable(job->t_FileName.get()));
+            std::printf("saved: %s\n", qPrintable(TerminalSafe(job->t_FileName.get())));
             continue;
         }
         ++failed;
         std::fprintf(stderr, "%s: %s\n", m_interrupted ? "stopped" : "failed",
-                     qPrintable(linkOf(id)));
+                     qPrintable(TerminalSafe(linkOf(id))));
     }
     std::fflush(stdout);
     m_exitCode = failed == 0 ? 0 : 1;

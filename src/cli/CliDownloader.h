@@ -42,7 +42,8 @@ public:
     ListViewModel& List() { return *m_list; }
     // While busy() holds, the run does not end even when no job waits.
     void SetBusy(std::function<bool()> busy) { m_busy = std::move(busy); }
-    // A line printed above the live table (or among the plain lines).
+    // A line printed above the live table (or among the plain lines), its control
+    // characters made harmless.
     void Note(const QString& line);
 
 private:

@@ -26,6 +26,7 @@ void TDownloadScheduler::startWorker(int jobId, int slot)
     job->t_UserCancelDownload = false;
     m_rows.SetIcon(jobId, JOB_DOWNLOADING);
     TWorkerSlot* s = m_state.Slot(slot);
+    s->Request.ClearAbort();
     s->SetJobId(jobId);
     s->SetBusy(true);
     m_startWorker(jobId, slot);
@@ -75,11 +76,10 @@ void TDownloadScheduler::WMStopJob(int jobId)
     const int slot = m_state.FindSlotByJob(jobId);
     if (slot < 1)
         return;
-    TDownloadJobs* job = m_state.DownloadJobs.Job(jobId);
-    m_state.Slot(slot)->Request.WithClient([job](THttpCli& client) {
-        job->t_UserCancelDownload = true;
-        client.Abort();
-    });
+    // The stop reaches the worker at any moment: its request is aborted, and a stop that
+    // comes between two requests (or while the file is being named) refuses the next one.
+    m_state.DownloadJobs.Job(jobId)->t_UserCancelDownload = true;
+    m_state.Slot(slot)->Request.AbortRequest([](THttpCli& client) { client.Abort(); });
 }
 
 void TDownloadScheduler::WorkerEnded(TDownloadState& state, TMessageQueue& gui, int slot)

@@ -23,7 +23,8 @@ public:
     void WMStartJobs();
     // Starts the named stopped or queued job when a slot is free, ahead of older queued jobs.
     void WMResumeJob(int jobId);
-    // Marks the running job as stopped by the user and aborts its request.
+    // Marks the running job as stopped by the user, aborts its request and refuses its
+    // worker any further one.
     void WMStopJob(int jobId);
 
     // The worker's part at its very end (worker thread): frees the slot, then, holding

@@ -40,6 +40,16 @@ QString AcceptedDroppedLink(const QString& text)
     return link;
 }
 
+QString DroppedLinkText(const QByteArray& uriList, const QString& plainText)
+{
+    for (const QByteArray& line : uriList.split('\n')) {
+        const QByteArray entry = line.trimmed();
+        if (!entry.isEmpty() && !entry.startsWith('#'))
+            return QString::fromUtf8(entry);
+    }
+    return plainText;
+}
+
 namespace {
 
 // Appends one job record; its row is the caller's.

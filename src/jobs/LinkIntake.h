@@ -22,6 +22,11 @@ QString AcceptedDialogLink(const QString& line);
 // otherwise.
 QString AcceptedDroppedLink(const QString& text);
 
+// The link text of a drop as the source gave it: the first entry of its URL list (the
+// "text/uri-list" bytes; "#" lines are comments), else its plain text. Nothing is parsed or
+// re-encoded, so letter case and percent escapes stay as dragged.
+QString DroppedLinkText(const QByteArray& uriList, const QString& plainText);
+
 // Where new jobs go: the table (any thread) and the download list (GUI thread only).
 struct TJobIntake
 {

@@ -40,12 +40,17 @@ const QString kDefaultAccept =
     QStringLiteral("image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, */*");
 const QString kDefaultAgent = QStringLiteral("Mozilla/4.0 (compatible; ICS)");
 
-// A request line after its handler had it: no control character may split it apart.
+// A request line after its handler had it: no control character may split it apart, and
+// no leading blank may fold it into the line before.
 QByteArray wireLine(const QString& line)
 {
     QByteArray out = line.toUtf8();
     out.removeIf(
         [](char c) { return (static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == 0x7F; });
+    qsizetype blanks = 0;
+    while (blanks < out.size() && (out[blanks] == ' ' || out[blanks] == '\t'))
+        ++blanks;
+    out.remove(0, blanks);
     return out;
 }
 
@@ -109,6 +114,12 @@ private:
     void closeConnection();
     qint64 streamPos() const;
     void cutStream();
+    // This response carries a Location that will be followed: its body is not the document.
+    bool followsRelocation() const
+    {
+        return m_followRelocation && m_parser.hasLocation() &&
+               m_relocations < m_locationChangeMaxCount;
+    }
 
     template <class F> bool fire(F&& handler);
     bool running() const
@@ -135,6 +146,7 @@ private:
     bool m_writeFailed = false;
     QString m_writeError;
     qint64 m_bodyStart = 0;
+    int m_relocations = 0;
     TClock::time_point m_lastActivity;
 
     friend class THttpCli;
@@ -205,7 +217,7 @@ void THttpCli::TImpl::get()
 void THttpCli::TImpl::run()
 {
     m_location = m_url.toUtf8().toStdString();
-    int relocations = 0;
+    m_relocations = 0;
     bool retried = false;
     for (;;) {
         const THttpUrl url = THttpUrl::parse(m_location);
@@ -247,10 +259,11 @@ void THttpCli::TImpl::run()
         if (!m_connReusable)
             closeConnection();
 
-        if (!m_followRelocation || !m_parser.hasLocation())
+        // Past the last relocation allowed, the request ends as completed with the
+        // redirect's status.
+        if (!followsRelocation())
             return;
-        if (++relocations > m_locationChangeMaxCount)
-            return; // ends as completed, with the redirect's status
+        ++m_relocations;
         cutStream();
         m_location = url.resolve(m_parser.location());
     }
@@ -353,8 +366,10 @@ bool THttpCli::TImpl::sendRequest(const THttpUrl& url)
             checkStop(false);
             return false;
         }
+        // Only the last line may be empty: a line a handler emptied on the way is dropped, as
+        // a blank line there would end the header early.
         const QByteArray bytes = wireLine(line);
-        if (!bytes.isEmpty() || !last)
+        if (!bytes.isEmpty())
             request += bytes + "\r\n";
         if (last)
             request += "\r\n";
@@ -547,6 +562,9 @@ bool THttpCli::TImpl::headerEnd()
 
 bool THttpCli::TImpl::bodyData(const char* data, std::size_t size)
 {
+    // A redirect that is followed hands on nothing: its body is read and dropped.
+    if (followsRelocation())
+        return running();
     if (m_stream && m_stream->write(data, qint64(size)) != qint64(size)) {
         // A piece that did not reach the stream is never reported as received.
         m_writeFailed = true;

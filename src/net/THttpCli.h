@@ -39,11 +39,13 @@ public:
     static void SetApplicationTerminated(bool terminated);
 
     // Each line of the request just before it is written (the last one empty); the handler
-    // may change it.
+    // may change it. Line breaks, other control characters and leading blanks are removed
+    // from what it leaves; a line left empty is not sent, so the header ends only at the last.
     TOnCommand OnCommand;
     // After each non-empty response header line is in RcvdHeader, redirects included.
     TNotifyEvent OnHeaderData;
-    // After each piece of body (1 to 8192 bytes) has been written to RcvdStream.
+    // After each piece of body (1 to 8192 bytes) has been written to RcvdStream. The body of
+    // a redirect that is followed is neither written nor reported.
     TDocDataEvent OnDocData;
 
     QString URL() const;

@@ -36,13 +36,22 @@ bool hasToken(std::string_view value, std::string_view token)
     return false;
 }
 
-bool containsNoCase(std::string_view s, std::string_view what)
+// The last coding of a Transfer-Encoding value, without its parameters; "identity" (the
+// coding of no coding) and empty items are skipped.
+std::string_view lastCoding(std::string_view value)
 {
-    for (std::size_t i = 0; i + what.size() <= s.size(); ++i) {
-        if (startsWithNoCase(s.substr(i), what))
-            return true;
+    std::string_view last;
+    while (!value.empty()) {
+        const std::size_t comma = value.find(',');
+        std::string_view item = value.substr(0, comma);
+        item = trimmed(item.substr(0, item.find(';')));
+        if (!item.empty() && !equalNoCase(item, "identity"))
+            last = item;
+        if (comma == std::string_view::npos)
+            break;
+        value.remove_prefix(comma + 1);
     }
-    return false;
+    return last;
 }
 
 bool isDigit(char c)
@@ -108,6 +117,7 @@ void THttpResponseParser::reset(bool keepAliveByDefault)
     m_contentLength = -1;
     m_contentType.clear();
     m_chunked = false;
+    m_transferEncoded = false;
     m_keepAlive = false;
     m_location.clear();
 }
@@ -300,6 +310,7 @@ bool THttpResponseParser::processStatusLine(std::string_view line)
     m_contentLength = -1;
     m_contentType.clear();
     m_chunked = false;
+    m_transferEncoded = false;
     m_location.clear();
     m_keepAlive = m_keepAliveByDefault && m_version == "1.1";
     m_phase = TPhase::Header;
@@ -326,6 +337,8 @@ bool THttpResponseParser::processHeaderLine(std::string_view line)
         finish(TEnd::Complete);
     } else if (m_chunked) {
         m_phase = TPhase::ChunkSize;
+    } else if (m_transferEncoded) {
+        m_phase = TPhase::UntilClose; // a coding this client cannot frame: Content-Length lies
     } else if (m_contentLength == 0) {
         finish(TEnd::Complete);
     } else if (m_contentLength > 0) {
@@ -344,12 +357,21 @@ void THttpResponseParser::readField(std::string_view line)
     const std::size_t colon = line.find(':');
     if (colon == std::string_view::npos)
         return;
-    const std::string_view name = trimmed(line.substr(0, colon));
+    // A name with blanks in it or around it is no field name ("Content-Length :" is not
+    // Content-Length, and a line starting with a blank continues the line before).
+    const std::string_view name = line.substr(0, colon);
+    if (std::any_of(name.begin(), name.end(), isBlank))
+        return;
     const std::string_view value = trimmed(line.substr(colon + 1));
     if (equalNoCase(name, "content-length")) {
         m_contentLength = parseLength(value);
     } else if (equalNoCase(name, "transfer-encoding")) {
-        m_chunked = containsNoCase(value, "chunked");
+        // The codings of all such lines form one list; the body is chunked only when
+        // "chunked" is the last of them. Any other coding leaves the length to the close.
+        if (const std::string_view last = lastCoding(value); !last.empty()) {
+            m_transferEncoded = true;
+            m_chunked = equalNoCase(last, "chunked");
+        }
     } else if (equalNoCase(name, "content-type")) {
         m_contentType = std::string(value);
     } else if (equalNoCase(name, "location")) {

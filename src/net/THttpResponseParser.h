@@ -108,6 +108,7 @@ private:
     std::int64_t m_contentLength = -1;
     std::string m_contentType;
     bool m_chunked = false;
+    bool m_transferEncoded = false; // a Transfer-Encoding line named a coding
     bool m_keepAlive = false;
     std::string m_location;
 };

@@ -26,6 +26,49 @@ bool isSchemeChar(char c)
     return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.';
 }
 
+// The path with its "." and ".." segments applied; ".." never climbs above the root.
+std::string withoutDotSegments(std::string_view path)
+{
+    std::string out;
+    std::string in(path);
+    std::size_t at = 0; // start of the input not yet handled
+    auto starts = [&](std::string_view prefix) {
+        return std::string_view(in).substr(at, prefix.size()) == prefix;
+    };
+    auto rest = [&] {
+        return std::string_view(in).substr(at);
+    };
+    auto dropLastSegment = [&] {
+        const std::size_t slash = out.rfind('/');
+        out.erase(slash == std::string::npos ? 0 : slash);
+    };
+    while (at < in.size()) {
+        if (starts("../")) {
+            at += 3;
+        } else if (starts("./")) {
+            at += 2;
+        } else if (starts("/./")) {
+            at += 2;
+        } else if (rest() == "/.") {
+            in.replace(at, 2, "/");
+        } else if (starts("/../")) {
+            at += 3;
+            dropLastSegment();
+        } else if (rest() == "/..") {
+            in.replace(at, 3, "/");
+            dropLastSegment();
+        } else if (rest() == "." || rest() == "..") {
+            at = in.size();
+        } else {
+            const std::size_t next = in.find('/', at + 1);
+            const std::size_t end = next == std::string::npos ? in.size() : next;
+            out.append(in, at, end - at);
+            at = end;
+        }
+    }
+    return out;
+}
+
 } // namespace
 
 THttpUrl THttpUrl::parse(std::string_view url)
@@ -138,17 +181,36 @@ std::string THttpUrl::requestTarget() const
 std::string THttpUrl::resolve(std::string_view location) const
 {
     location = trimmed(location);
-    const std::string origin = t_Scheme + "://" + t_Host + ":" + t_Port;
     if (location.substr(0, 2) == "//")
         return t_Scheme + ":" + std::string(location);
-    if (!location.empty() && location.front() == '/')
-        return origin + std::string(location);
     if (startsWithNoCase(location, "http://") || startsWithNoCase(location, "https://"))
         return std::string(location);
-    // Relative to the directory of the current path (the query plays no part in it).
-    std::string_view dir = std::string_view(t_Path).substr(0, t_Path.find('?'));
-    dir = dir.substr(0, dir.rfind('/') + 1);
-    return origin + std::string(dir) + std::string(location);
+
+    // The rest is resolved as a browser does: the reference's path merged with this one and
+    // rid of "." and ".." segments; the reference's query and fragment kept as they are.
+    std::string origin = t_Scheme + "://" + t_Host;
+    if (portNumber() != 80)
+        origin += ":" + t_Port;
+    const std::size_t tail = location.find_first_of("?#");
+    const std::string_view path = location.substr(0, tail);
+    const std::string_view rest =
+        tail == std::string_view::npos ? std::string_view() : location.substr(tail);
+    const std::size_t query = t_Path.find('?');
+    const std::string_view basePath = std::string_view(t_Path).substr(0, query);
+    const std::string_view baseQuery =
+        query == std::string::npos ? std::string_view() : std::string_view(t_Path).substr(query);
+
+    if (path.empty()) {
+        // Only a query or a fragment: the same path, and the same query unless one is given.
+        if (!rest.empty() && rest.front() == '?')
+            return origin + std::string(basePath) + std::string(rest);
+        return origin + std::string(basePath) + std::string(baseQuery) + std::string(rest);
+    }
+    std::string merged;
+    if (path.front() != '/')
+        merged = basePath.substr(0, basePath.rfind('/') + 1);
+    merged += path;
+    return origin + withoutDotSegments(merged) + std::string(rest);
 }
 
 bool THttpUrl::sameEndpoint(const THttpUrl& other) const

@@ -23,7 +23,9 @@ struct THttpUrl
     // The path as it goes on the request line: control characters, blanks and non-ASCII
     // bytes percent-encoded, so nothing can break the line apart.
     std::string requestTarget() const;
-    // The address a "Location" value leads to from this address.
+    // The address a "Location" value leads to from this address, resolved as a browser does
+    // ("." and ".." segments removed, the location's query and fragment kept). Port 80 is
+    // not written into the result.
     std::string resolve(std::string_view location) const;
     bool sameEndpoint(const THttpUrl& other) const;
 };

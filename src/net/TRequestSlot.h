@@ -10,10 +10,15 @@ class THttpCli;
 class TRequestSlot
 {
 public:
-    void SetClient(THttpCli* client)
+    // Registers client (or clears with nullptr). Refuses, and registers nothing, once
+    // AbortRequest has asked to stop: the caller then must not start the request.
+    bool SetClient(THttpCli* client)
     {
         std::lock_guard lock(m_mutex);
+        if (client && m_abortRequested)
+            return false;
         m_client = client;
+        return true;
     }
 
     // Runs f(client) under the slot mutex when a client is registered; false otherwise.
@@ -26,7 +31,25 @@ public:
         return true;
     }
 
+    // Stops the slot's requests: aborts the one running and refuses every later one, so a
+    // stop that comes between two requests is not lost. abort(client) does the aborting.
+    template <class F> void AbortRequest(F&& abort)
+    {
+        std::lock_guard lock(m_mutex);
+        m_abortRequested = true;
+        if (m_client)
+            abort(*m_client);
+    }
+
+    // A new owner of the slot starts without the last one's stop.
+    void ClearAbort()
+    {
+        std::lock_guard lock(m_mutex);
+        m_abortRequested = false;
+    }
+
 private:
     std::mutex m_mutex;
     THttpCli* m_client = nullptr;
+    bool m_abortRequested = false;
 };

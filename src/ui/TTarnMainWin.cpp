@@ -7,6 +7,7 @@
 #include "base/AppSettings.h"
 #include "app/MainController.h"
 #include "jobs/DownloadListCommands.h"
+#include "jobs/LinkIntake.h"
 #include "jobs/ListViewModel.h"
 #include "language/LangStrings.h"
 
@@ -378,9 +379,8 @@ bool TTarnMainWin::eventFilter(QObject* watched, QEvent* event)
         const QMimeData* data = drop->mimeData();
         if (!accepts(data))
             return true;
-        const QString text = data->hasUrls() && !data->urls().isEmpty()
-                                 ? data->urls().constFirst().toString()
-                                 : data->text();
+        const QString text =
+            DroppedLinkText(data->data(QStringLiteral("text/uri-list")), data->text());
         drop->acceptProposedAction();
         m_controller.ListCommands().DropURLTarget1Drop(text);
         return true;

@@ -5,7 +5,9 @@
 
 bool GuardedGet(TRequestSlot& slot, THttpCli& client)
 {
-    slot.SetClient(&client);
+    // A stop that came before the request began: the request is not made at all.
+    if (!slot.SetClient(&client))
+        return false;
     bool ok = true;
     try {
         client.Get();

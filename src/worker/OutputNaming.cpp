@@ -71,11 +71,32 @@ QString GiveMp3Name(const QString& workingFile)
 {
     const QString plain = workingFile + QStringLiteral(".mp3");
     if (!QFile::exists(plain))
-        return QFile::rename(workingFile, plain) ? plain : workingFile;
+        return QFile::rename(workingFile, plain) ? plain : QString();
     for (int i = 1; i <= kMaxNumber; ++i) {
         const QString candidate = NumberedName(workingFile, i) + QStringLiteral(".mp3");
         if (!QFile::exists(candidate))
-            return QFile::rename(workingFile, candidate) ? candidate : workingFile;
+            return QFile::rename(workingFile, candidate) ? candidate : QString();
     }
-    return workingFile;
+    return {};
+}
+
+QString FitUtf8Bytes(const QString& name, int maxBytes)
+{
+    int bytes = 0;
+    qsizetype end = 0;
+    while (end < name.size()) {
+        const char16_t unit = name[end].unicode();
+        qsizetype units = 1;
+        int size = unit < 0x80 ? 1 : unit < 0x800 ? 2 : 3;
+        if (QChar::isHighSurrogate(unit) && end + 1 < name.size() &&
+            QChar::isLowSurrogate(name[end + 1].unicode())) {
+            units = 2;
+            size = 4;
+        }
+        if (bytes + size > maxBytes)
+            break;
+        bytes += size;
+        end += units;
+    }
+    return name.left(end);
 }

@@ -28,6 +28,13 @@ TNameChoice ChooseAgainstCaptions(const QString& path, const QStringList& otherC
 QString ChooseAgainstDisk(TNameChoice choice, const std::function<bool(const QString&)>& exists);
 
 // Gives a finished download its ".mp3" name without overwriting anything: name.mp3, else
-// 1-name.mp3, 2-name.mp3 ... Returns the file's name afterwards (unchanged when every
-// rename failed or every candidate existed).
+// 1-name.mp3, 2-name.mp3 ... Returns the new name; empty when the file could not be renamed
+// (the rename failed, or every candidate exists).
 QString GiveMp3Name(const QString& workingFile);
+
+// Most UTF-8 bytes a name from a page may have: a file name has at most 255, and the name
+// may get two number prefixes of up to "10001-" (working file, then final name) and ".mp3".
+constexpr int kMaxPageNameBytes = 255 - 2 * 6 - 4;
+
+// The longest start of name that takes at most maxBytes in UTF-8, cut between code points.
+QString FitUtf8Bytes(const QString& name, int maxBytes);

@@ -1,5 +1,7 @@
 #include "SoundCloudPage.h"
 
+#include "OutputNaming.h"
+
 #include <QFile>
 
 namespace {
@@ -58,5 +60,8 @@ QString SafeSoundCloudName(const QString& name)
     QString safe = name;
     for (QChar c : {QLatin1Char('|'), QLatin1Char('/'), QLatin1Char('\\')})
         safe.replace(c, QLatin1Char(' '));
-    return safe;
+    qsizetype start = 0;
+    while (start < safe.size() && (safe[start] == QLatin1Char('.') || safe[start].isSpace()))
+        ++start;
+    return FitUtf8Bytes(safe.mid(start), kMaxPageNameBytes);
 }

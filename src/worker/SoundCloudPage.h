@@ -19,5 +19,6 @@ TSoundCloudTrack ParseSoundCloudLine(const QString& line);
 bool ReadSoundCloudPage(const QString& pageFile, TSoundCloudTrack& track);
 
 // A page name made safe as a file name inside the save folder: "|", "/" and "\" become
-// blanks.
+// blanks, leading dots and blanks are dropped (no hidden file, no ".."), and the name is cut
+// to kMaxPageNameBytes of UTF-8. Empty when nothing is left.
 QString SafeSoundCloudName(const QString& name);

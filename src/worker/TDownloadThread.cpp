@@ -3,6 +3,7 @@
 #include "GuardedRequest.h"
 #include "OutputNaming.h"
 #include "SoundCloudPage.h"
+#include "TOutputFile.h"
 #include "WorkerContext.h"
 #include "base/AppSettings.h"
 #include "base/ServiceHosts.h"
@@ -55,10 +56,14 @@ TWebsite TDownloadThread::DetectWebsite(const QString& link)
     return WEBSITE_OTHER;
 }
 
+QString TDownloadThread::TempFolder() const
+{
+    return m_saveTo + QStringLiteral("Temp/") + m_context.tempFolderName + QLatin1Char('/');
+}
+
 QString TDownloadThread::PageFile() const
 {
-    return m_saveTo + QStringLiteral("Temp/") + QString::number(m_JobArrayID) +
-           QStringLiteral(".txt");
+    return TempFolder() + QString::number(m_JobArrayID) + QStringLiteral(".txt");
 }
 
 void TDownloadThread::SetStopped()
@@ -66,6 +71,12 @@ void TDownloadThread::SetStopped()
     if (m_job.t_Status.load() == JOB_DOWNLOADING)
         m_job.t_Status = JOB_STOPPED;
     m_context.rows.SetIcon(m_JobArrayID, JOB_STOPPED);
+}
+
+void TDownloadThread::EndStopped(const QString& written)
+{
+    SetStopped();
+    QFile::remove(written);
 }
 
 void TDownloadThread::Execute()
@@ -77,9 +88,15 @@ void TDownloadThread::Execute()
     TWorkerSlot& slot = *m_context.state.Slot(m_DownloadThrdID);
 
     for (;;) {
+        // A stop that came while the page was read ends the job before the next request.
+        if (m_job.t_UserCancelDownload.load()) {
+            SetStopped();
+            return;
+        }
         m_job.t_Size = 0;
         m_job.t_Received = 0;
         m_job.t_Get_HTTP_200 = false;
+        m_complete = false;
 
         auto client = std::make_unique<THttpCli>();
         client->SetMultiThreaded(true);
@@ -101,24 +118,32 @@ void TDownloadThread::Execute()
             client->SetNoCache(true);
         }
 
-        std::unique_ptr<QFile> file;
-        if (!PrepareTarget(file)) {
+        std::unique_ptr<TOutputFile> file;
+        QString written;
+        if (!PrepareTarget(file, written)) {
             SetStopped();
             return;
         }
-        client->SetRcvdStream(file.get());
-        // Whatever went wrong is judged below from what the handlers recorded.
+        client->SetRcvdStream(&file->Device());
+        // Whatever went wrong is judged below from what the handlers recorded. A stop that
+        // came before this point (even while the file was named) refuses the request.
         GuardedGet(slot.Request, *client);
         client->SetRcvdStream(nullptr);
-        const QString written = file->fileName();
-        file.reset();
         client.reset();
+        const bool closed = file->Finish();
+        file.reset();
 
         // A stop that comes after the last byte arrived is too late: the file is complete
         // and is kept.
-        if (m_job.t_UserCancelDownload.load() && m_job.t_Status.load() != JOB_FINISHED) {
-            SetStopped();
-            QFile::remove(written);
+        if (m_job.t_UserCancelDownload.load() && !m_complete) {
+            EndStopped(written);
+            return;
+        }
+        // Bytes the disk did not take (a full disk shows at the last write-out or the
+        // close): neither a page to read nor a download to keep.
+        if (!closed) {
+            m_complete = false;
+            EndStopped(written);
             return;
         }
         if (m_GetData == 1)
@@ -137,11 +162,10 @@ void TDownloadThread::Execute()
     }
 }
 
-bool TDownloadThread::PrepareTarget(std::unique_ptr<QFile>& file)
+bool TDownloadThread::PrepareTarget(std::unique_ptr<TOutputFile>& file, QString& path)
 {
     if (!QDir().mkpath(m_saveTo) || !QDir().mkpath(m_saveTo + QStringLiteral("Temp")))
         return false;
-    QString path;
     if (m_GetData == 0) {
         path = PageFile();
     } else {
@@ -149,14 +173,16 @@ bool TDownloadThread::PrepareTarget(std::unique_ptr<QFile>& file)
         if (m_MediaName.isEmpty())
             return false;
         // Bars are replaced in the name only: the save folder is the user's and stays as is.
-        const QString folder =
-            m_WebsiteID == WEBSITE_YOUTUBE ? m_saveTo + QStringLiteral("Temp/") : m_saveTo;
+        const QString folder = m_WebsiteID == WEBSITE_YOUTUBE ? TempFolder() : m_saveTo;
         path = ChooseWorkingFile(folder + ReplaceBars(m_MediaName));
         m_job.t_TempName.set(path);
     }
+    // Under the lock that also guards removing the engine's Temp folder when it is empty.
     std::lock_guard lock(m_context.state.FileCreateLock);
-    file = std::make_unique<QFile>(path);
-    return file->open(QIODevice::WriteOnly | QIODevice::Truncate);
+    if (!QDir().mkpath(TempFolder()))
+        return false;
+    file = m_context.openOutput ? m_context.openOutput(path) : TOutputFile::Open(path);
+    return file != nullptr;
 }
 
 QString TDownloadThread::ChooseWorkingFile(const QString& path)
@@ -189,6 +215,13 @@ void TDownloadThread::HttpCliHeaderData(THttpCli& client)
 {
     if (client.RcvdHeader().isEmpty())
         return;
+    // Every response of a relocation chain is counted on its own: a redirect's size and
+    // body say nothing about the document that follows.
+    if (client.RcvdHeader().size() == 1) {
+        m_job.t_Size = 0;
+        m_job.t_Received = 0;
+        m_job.t_Get_HTTP_200 = false;
+    }
     const QString line = client.RcvdHeader().constLast().trimmed();
     const QString upper = line.toUpper();
     if (upper.contains(QLatin1String("HTTP/1.0 200 OK")) ||
@@ -216,13 +249,9 @@ void TDownloadThread::HttpCliDocData(THttpCli& client, int len)
     const qint64 size = m_job.t_Size.load();
     if (size <= 0 || received < size)
         return;
-    if (m_GetData == 1 && m_job.t_Get_HTTP_200.load()) {
-        m_job.t_Status = JOB_FINISHED;
-        m_context.rows.SetIcon(m_JobArrayID, JOB_FINISHED);
-        if (m_WebsiteID == WEBSITE_SOUNDCLOUD)
-            m_context.rows.SetText(m_JobArrayID, TDownloadRows::StatusColumn,
-                                   QStringLiteral("Finished"));
-    }
+    // Finished only once the file has been closed and named (Complete).
+    if (m_GetData == 1 && m_job.t_Get_HTTP_200.load())
+        m_complete = true;
     if ((m_WebsiteID == WEBSITE_SOUNDCLOUD && m_GetData == 0) || m_WebsiteID == WEBSITE_YOUTUBE)
         client.Abort();
 }
@@ -254,7 +283,14 @@ bool TDownloadThread::ParseSoundCloudPage()
 
 void TDownloadThread::Complete()
 {
-    if (m_job.t_Status.load() != JOB_FINISHED) {
+    QString finalName;
+    bool finished = m_complete;
+    if (finished && m_WebsiteID == WEBSITE_SOUNDCLOUD) {
+        // A file that cannot get its ".mp3" name is not a finished download.
+        finalName = GiveMp3Name(m_job.t_TempName.get());
+        finished = !finalName.isEmpty();
+    }
+    if (!finished) {
         // Only a job still marked downloading becomes stopped: one the user queued again
         // after its stop keeps that, and starts once this worker has freed its slot.
         int downloading = JOB_DOWNLOADING;
@@ -265,14 +301,24 @@ void TDownloadThread::Complete()
             QFile::remove(temp);
         if (QFile::exists(PageFile()))
             QFile::remove(PageFile());
-    } else if (m_WebsiteID == WEBSITE_SOUNDCLOUD) {
-        const QString finalName = GiveMp3Name(m_job.t_TempName.get());
+    } else {
+        m_job.t_Status = JOB_FINISHED;
+        m_context.rows.SetIcon(m_JobArrayID, JOB_FINISHED);
+    }
+    if (finished && m_WebsiteID == WEBSITE_SOUNDCLOUD) {
+        m_context.rows.SetText(m_JobArrayID, TDownloadRows::StatusColumn,
+                               QStringLiteral("Finished"));
         m_job.t_TempName.set(finalName);
         m_context.rows.SetText(m_JobArrayID, TDownloadRows::FileColumn, LastPathPart(finalName));
         m_job.t_FileName.set(finalName);
         if (m_job.t_DownloadFollowed.load() && m_context.followedTrackDownloaded)
             m_context.followedTrackDownloaded(m_job.t_FollowedUser.get(),
                                               m_job.t_FollowedTrackID.get(), finalName);
+    }
+    {
+        // Removed only when empty: the other jobs' files keep it.
+        std::lock_guard lock(m_context.state.FileCreateLock);
+        QDir().rmdir(TempFolder());
     }
     const int slot = m_DownloadThrdID;
     m_JobArrayID = 0;

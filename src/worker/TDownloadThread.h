@@ -4,9 +4,9 @@
 
 #include <memory>
 
-class QFile;
 class THttpCli;
 class TDownloadJobs;
+class TOutputFile;
 struct TWorkerContext;
 
 // Site of a job's link.
@@ -46,13 +46,20 @@ private:
     void HttpCliHeaderData(THttpCli& client);
     void HttpCliDocData(THttpCli& client, int len);
     bool ParseSoundCloudPage();
-    // Creates the file of this pass; false when it cannot be created.
-    bool PrepareTarget(std::unique_ptr<QFile>& file);
+    // Creates the file of this pass at path; false when it cannot be created.
+    bool PrepareTarget(std::unique_ptr<TOutputFile>& file, QString& path);
     QString ChooseWorkingFile(const QString& path);
+    // This engine's own folder below Temp, and the job's page file in it.
+    QString TempFolder() const;
     QString PageFile() const;
     void SetStopped();
+    // Stopped, and the file of the pass that failed removed.
+    void EndStopped(const QString& written);
 
     TWorkerContext& m_context;
     TDownloadJobs& m_job;
     QString m_saveTo; // the save folder when the job started
+    // The media response announced its size and every byte of it reached the file; the job
+    // finishes once the file is also closed without error and has its final name.
+    bool m_complete = false;
 };

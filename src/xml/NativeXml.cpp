@@ -8,7 +8,6 @@
 #include <QFile>
 #include <QSaveFile>
 
-#include <limits>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -72,6 +71,9 @@ private:
 struct TNativeXml::Data
 {
     std::vector<std::vector<TXmlNode>> blocks;
+    std::vector<TXmlNode*> released;  // nodes ready for reuse
+    std::vector<TXmlNode*> releasing; // work list of Release
+    std::size_t held = 0;             // nodes in use and the attributes they carry
     TXmlNode* firstTop = nullptr;
     TXmlNode* lastTop = nullptr;
     std::unordered_map<std::string, TXmlNode::NameForms, NameHash, std::equal_to<>> names;
@@ -88,13 +90,12 @@ std::unique_ptr<TNativeXml> TNativeXml::Create()
 
 std::unique_ptr<TNativeXml> TNativeXml::CreateName(const QByteArray& rootName)
 {
-    if (!xmltext::IsValidName(rootName))
-        throw EXmlException("'" + rootName.toStdString() + "' is not a valid element name");
     auto document = Create();
-    TXmlNode* declaration = document->AddNode(xeDeclaration, {}, nullptr);
+    const TXmlNode::NameForms* name = document->ElementName(rootName);
+    TXmlNode* declaration = document->AddNode(xeDeclaration, nullptr, nullptr);
     declaration->m_attributes.emplace_back(QByteArray("version"), QByteArray("1.0"));
     declaration->m_attributes.emplace_back(QByteArray("encoding"), QByteArray("utf-8"));
-    document->AddNode(xeElement, {rootName.constData(), size_t(rootName.size())}, nullptr);
+    document->AddNode(xeElement, name, nullptr);
     return document;
 }
 
@@ -102,6 +103,16 @@ void TNativeXml::CheckNotLoading(const char* operation) const
 {
     if (m_loading)
         throw EXmlException(std::string(operation) + " is not allowed while the document loads");
+}
+
+std::size_t& TNativeXml::HeldCount()
+{
+    return m_data->held;
+}
+
+std::size_t TNativeXml::NameCount() const
+{
+    return m_data->names.size();
 }
 
 void TNativeXml::Clear()
@@ -125,19 +136,27 @@ TXmlNode* TNativeXml::Root() const
     return nullptr;
 }
 
-TXmlNode* TNativeXml::MakeNode(TsdElementType type, std::string_view name)
+TXmlNode* TNativeXml::MakeNode(TsdElementType type, const TXmlNode::NameForms* name)
 {
+    if (type != xeElement)
+        name = KindName(type);
+    ++m_data->held;
+    if (!m_data->released.empty()) {
+        TXmlNode* node = m_data->released.back();
+        m_data->released.pop_back();
+        *node = TXmlNode(TXmlNode::Key{}, this, type, name, nullptr);
+        return node;
+    }
     auto& blocks = m_data->blocks;
     if (blocks.empty() || blocks.back().size() == blocks.back().capacity()) {
         blocks.emplace_back();
         blocks.back().reserve(kNodesPerBlock);
     }
-    return &blocks.back().emplace_back(TXmlNode::Key{}, this, type,
-                                       type == xeElement ? InternName(name) : KindName(type),
-                                       nullptr);
+    return &blocks.back().emplace_back(TXmlNode::Key{}, this, type, name, nullptr);
 }
 
-TXmlNode* TNativeXml::AddNode(TsdElementType type, std::string_view name, TXmlNode* parent)
+TXmlNode* TNativeXml::AddNode(TsdElementType type, const TXmlNode::NameForms* name,
+                              TXmlNode* parent)
 {
     TXmlNode* node = MakeNode(type, name);
     if (parent) {
@@ -152,16 +171,57 @@ TXmlNode* TNativeXml::AddNode(TsdElementType type, std::string_view name, TXmlNo
     return node;
 }
 
+void TNativeXml::Release(TXmlNode* node)
+{
+    // Unlink it; during a load the nodes released are the last of their parent's few.
+    TXmlNode* parent = node->m_parent;
+    TXmlNode*& first = parent ? parent->m_firstChild : m_data->firstTop;
+    TXmlNode*& last = parent ? parent->m_lastChild : m_data->lastTop;
+    TXmlNode* before = nullptr;
+    for (TXmlNode* at = first; at != node; at = at->m_next) {
+        if (!at)
+            return; // not linked here
+        before = at;
+    }
+    (before ? before->m_next : first) = node->m_next;
+    if (last == node)
+        last = before;
+    node->m_next = nullptr;
+
+    // Give back the node and everything below it, without recursion.
+    std::vector<TXmlNode*>& pending = m_data->releasing;
+    pending.push_back(node);
+    while (!pending.empty()) {
+        TXmlNode* at = pending.back();
+        pending.pop_back();
+        for (TXmlNode* child = at->m_firstChild; child; child = child->m_next)
+            pending.push_back(child);
+        m_data->held -= 1 + at->m_attributes.size();
+        *at = TXmlNode(TXmlNode::Key{}, this, xeCharData, KindName(xeCharData), nullptr);
+        m_data->released.push_back(at);
+    }
+}
+
 const TXmlNode::NameForms* TNativeXml::InternName(std::string_view name)
 {
     auto& names = m_data->names;
     auto found = names.find(name);
     if (found == names.end()) {
         const QByteArray utf8(name.data(), static_cast<qsizetype>(name.size()));
+        if (!xmltext::IsValidName(utf8))
+            return nullptr;
         found = names.emplace(std::string(name), TXmlNode::NameForms{utf8, QString::fromUtf8(utf8)})
                     .first;
     }
     return &found->second;
+}
+
+const TXmlNode::NameForms* TNativeXml::ElementName(const QByteArray& name)
+{
+    const TXmlNode::NameForms* forms = InternName({name.constData(), size_t(name.size())});
+    if (!forms)
+        throw EXmlException("'" + name.toStdString() + "' is not a valid element name");
+    return forms;
 }
 
 bool TNativeXml::LoadFromFile(const QString& fileName)
@@ -172,8 +232,14 @@ bool TNativeXml::LoadFromFile(const QString& fileName)
         throw EXmlException("cannot open " + fileName.toStdString() + ": " +
                             file.errorString().toStdString());
     Clear();
+    if (file.size() > kMaxDocumentBytes) {
+        m_errorText = QStringLiteral("the document is larger than %1 MiB")
+                          .arg(kMaxDocumentBytes / (1024 * 1024));
+        return false;
+    }
     LoadingScope loading(m_loading);
     TXmlReader reader(*this);
+    qint64 total = 0;
     for (;;) {
         char* buffer = reader.Buffer(kReadChunk);
         if (!buffer)
@@ -182,6 +248,13 @@ bool TNativeXml::LoadFromFile(const QString& fileName)
         if (size < 0)
             throw EXmlException("cannot read " + fileName.toStdString() + ": " +
                                 file.errorString().toStdString());
+        // A file that grows while it is read is held to the same bound.
+        total += size;
+        if (total > kMaxDocumentBytes) {
+            reader.Refuse(QStringLiteral("the document is larger than %1 MiB")
+                              .arg(kMaxDocumentBytes / (1024 * 1024)));
+            break;
+        }
         if (!reader.ParseBuffer(static_cast<int>(size), size == 0) || size == 0)
             break;
     }
@@ -194,18 +267,14 @@ bool TNativeXml::LoadFromBytes(QByteArrayView bytes)
 {
     CheckNotLoading("LoadFromBytes");
     Clear();
+    if (bytes.size() > kMaxDocumentBytes) {
+        m_errorText = QStringLiteral("the document is larger than %1 MiB")
+                          .arg(kMaxDocumentBytes / (1024 * 1024));
+        return false;
+    }
     LoadingScope loading(m_loading);
     TXmlReader reader(*this);
-    const char* data = bytes.data();
-    qsizetype left = bytes.size();
-    // expat takes int lengths: hand over large documents in pieces.
-    constexpr qsizetype kPiece = std::numeric_limits<int>::max() / 2;
-    while (left > kPiece && reader.Parse(data, static_cast<int>(kPiece), false)) {
-        data += kPiece;
-        left -= kPiece;
-    }
-    if (left <= kPiece)
-        reader.Parse(data, static_cast<int>(left), true);
+    reader.Parse(bytes.data(), static_cast<int>(bytes.size()), true);
     m_errorText = reader.ErrorText();
     reader.RethrowHandlerError();
     return m_errorText.isEmpty();

@@ -6,6 +6,7 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <string_view>
@@ -42,15 +43,32 @@ using TsdXmlNodeEvent = std::function<void(TNativeXml& sender, TXmlNode& node)>;
 //
 // Reading: set OnNodeNew and OnNodeLoaded, then LoadFromFile. OnNodeNew fires for an element
 // as soon as its start tag is read and it is attached to its parent (Name, Parent, TreeDepth
-// valid); OnNodeLoaded after its end tag, when its value and children are complete. The text
-// between two pieces of markup, trimmed of characters below code 33, becomes a character-data
-// node when anything is left; both events fire for it back to back. Declarations, comments,
-// document types and processing instructions fire both events too.
+// valid); OnNodeLoaded after its end tag, when its value is complete. The text between two
+// pieces of markup, trimmed of characters below code 33, becomes a character-data node when
+// anything is left; both events fire for it back to back. Declarations, comments and
+// processing instructions fire both events too.
+//
+// A load with a handler set keeps no tree: once a node's OnNodeLoaded has returned, the node
+// is dropped (an element's value stays until the element itself is loaded), so handlers see
+// a node, its value and its open ancestors, and a node given to a handler is not to be kept.
+// A load without handlers keeps the whole tree.
+//
+// Inputs are bounded: a document larger than kMaxDocumentBytes, one holding more than
+// kMaxHeldNodes nodes and attributes at once (the whole tree without handlers; the open
+// elements with their values and attributes with them), elements nested deeper than
+// kMaxDepth, or more than kMaxNames distinct names, stops loading with an error. So does a document
+// type declaration: the documents read here need none, and refusing it keeps entity expansion out
+// altogether.
 //
 // A document is used by one thread at a time; documents share nothing.
 class TNativeXml
 {
 public:
+    static constexpr qint64 kMaxDocumentBytes = 256 * 1024 * 1024;
+    static constexpr std::size_t kMaxHeldNodes = 1000000;
+    static constexpr std::size_t kMaxNames = 100000;
+    static constexpr int kMaxDepth = 10000;
+
     TNativeXml();
     ~TNativeXml();
     TNativeXml(const TNativeXml&) = delete;
@@ -85,10 +103,11 @@ public:
     TsdXmlNodeEvent OnNodeLoaded;
 
     // Clears the document and parses the whole file, firing the events as it goes. Raises
-    // EXmlException when the file cannot be opened or read. Malformed content raises
+    // EXmlException when the file cannot be opened or read. Malformed or refused content
+    // (see the bounds above, and names that would not read back once saved as UTF-8) raises
     // nothing: the load stops there and returns false, the events delivered so far stand
     // and ErrorText says what was wrong. An exception from a handler stops the load and
-    // leaves LoadFromFile. Entity expansion is bounded, external entities are never read.
+    // leaves LoadFromFile. Nothing outside the document is ever read.
     bool LoadFromFile(const QString& fileName);
     // The same for a document in memory.
     bool LoadFromBytes(QByteArrayView bytes);
@@ -109,12 +128,19 @@ private:
 
     // Makes a node not yet linked anywhere; only elements take the name, the other kinds
     // get their fixed "#" name.
-    TXmlNode* MakeNode(TsdElementType type, std::string_view name);
+    TXmlNode* MakeNode(TsdElementType type, const TXmlNode::NameForms* name);
     // Makes a node and appends it to parent's children, or to the top level.
-    TXmlNode* AddNode(TsdElementType type, std::string_view name, TXmlNode* parent);
-    // One shared copy per distinct element name.
+    TXmlNode* AddNode(TsdElementType type, const TXmlNode::NameForms* name, TXmlNode* parent);
+    // Unlinks a node and gives it and whatever it still holds back for reuse.
+    void Release(TXmlNode* node);
+    // One shared copy per distinct name; none when the text cannot be written as an XML name.
     const TXmlNode::NameForms* InternName(std::string_view name);
+    // The same, raising EXmlException for a name that cannot be written.
+    const TXmlNode::NameForms* ElementName(const QByteArray& name);
     void CheckNotLoading(const char* operation) const;
+    // Nodes in use and the attributes they carry, counted against kMaxHeldNodes.
+    std::size_t& HeldCount();
+    std::size_t NameCount() const;
 
     std::unique_ptr<Data> m_data;
     QString m_errorText;

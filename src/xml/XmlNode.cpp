@@ -101,7 +101,7 @@ void TXmlNode::SetValue(const QByteArray& utf8)
         text->m_value = clean;
     } else if (!clean.isEmpty()) {
         // The value is the element's own text: it goes first, on the element's line.
-        TXmlNode* node = m_document->MakeNode(xeCharData, {});
+        TXmlNode* node = m_document->MakeNode(xeCharData, nullptr);
         Prepend(node);
         node->m_value = clean;
     }
@@ -116,9 +116,7 @@ TXmlNode* TXmlNode::NodeNew(const QByteArray& name)
 {
     if (m_type != xeElement)
         throw EXmlException("only elements hold child elements");
-    if (!xmltext::IsValidName(name))
-        throw EXmlException("'" + name.toStdString() + "' is not a valid element name");
-    return m_document->AddNode(xeElement, {name.constData(), size_t(name.size())}, this);
+    return m_document->AddNode(xeElement, m_document->ElementName(name), this);
 }
 
 void TXmlNode::WriteString(const QByteArray& name, const QByteArray& value,

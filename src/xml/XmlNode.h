@@ -17,7 +17,7 @@ enum TsdElementType : std::uint8_t
     xeCharData,    // "#text": the trimmed text between two pieces of markup
     xeComment,     // "#comment"
     xeDeclaration, // "#declaration": <?xml ...?>
-    xeDocType,     // "#doctype": read, never written
+    xeDocType,     // "#doctype": never made (loads refuse document types), never written
     xeInstruction, // "#instruction": processing instruction, value "target data"
 };
 

@@ -4,21 +4,7 @@
 #include "XmlException.h"
 #include "XmlText.h"
 
-// Debian's expat is built with DTD support, but its header only declares the entity
-// expansion limits when told so.
-#ifndef XML_DTD
-#define XML_DTD 1
-#endif
 #include <expat.h>
-
-namespace {
-
-// Entity expansion may produce up to this much output freely; past it, at most
-// kMaxAmplification times the input. Documents without their own entities stay near 1.
-constexpr unsigned long long kAmplificationThreshold = 1024 * 1024;
-constexpr float kMaxAmplification = 100.0f;
-
-} // namespace
 
 // expat calls C functions; these hand each event to the reader and keep exceptions from
 // unwinding through expat's frames.
@@ -53,10 +39,14 @@ struct TXmlReader::Callbacks
     {
         Guard(userData, [&](TXmlReader& r) { r.Declaration(version, encoding, standalone); });
     }
-    static void XMLCALL DocType(void* userData, const XML_Char* name, const XML_Char*,
-                                const XML_Char*, int)
+    static void XMLCALL DocType(void* userData, const XML_Char*, const XML_Char*, const XML_Char*,
+                                int)
     {
-        Guard(userData, [&](TXmlReader& r) { r.DocType(name); });
+        // Called once the name and any external id are read, before the internal subset:
+        // nothing has been declared or expanded yet.
+        Guard(userData, [](TXmlReader& r) {
+            r.Refuse(QStringLiteral("document type declarations are not accepted"));
+        });
     }
     static void XMLCALL Comment(void* userData, const XML_Char* text)
     {
@@ -86,11 +76,10 @@ TXmlReader::TXmlReader(TNativeXml& document)
     XML_SetStartDoctypeDeclHandler(parser, &Callbacks::DocType);
     XML_SetCommentHandler(parser, &Callbacks::Comment);
     XML_SetProcessingInstructionHandler(parser, &Callbacks::Instruction);
-    // No external DTD or entity is ever fetched; internal entities are bounded.
     XML_SetParamEntityParsing(parser, XML_PARAM_ENTITY_PARSING_NEVER);
-    XML_SetBillionLaughsAttackProtectionActivationThreshold(parser, kAmplificationThreshold);
-    XML_SetBillionLaughsAttackProtectionMaximumAmplification(parser, kMaxAmplification);
     m_text.reserve(256);
+    // A load with a handler keeps only what the handlers can still reach.
+    m_dropLoaded = bool(document.OnNodeNew) || bool(document.OnNodeLoaded);
 }
 
 TXmlReader::~TXmlReader() = default;
@@ -144,6 +133,48 @@ void TXmlReader::Stop(std::exception_ptr error)
     XML_StopParser(m_parser.get(), XML_FALSE);
 }
 
+void TXmlReader::Refuse(const QString& reason)
+{
+    if (m_stopped)
+        return;
+    XML_Parser parser = m_parser.get();
+    m_errorText = QStringLiteral("%1:%2: %3")
+                      .arg(XML_GetCurrentLineNumber(parser))
+                      .arg(XML_GetCurrentColumnNumber(parser) + 1)
+                      .arg(reason);
+    m_stopped = true;
+    XML_StopParser(parser, XML_FALSE);
+}
+
+bool TXmlReader::Hold(std::size_t count)
+{
+    if (m_document.HeldCount() + count <= TNativeXml::kMaxHeldNodes)
+        return true;
+    Refuse(
+        QStringLiteral("more than %1 nodes and attributes to hold").arg(TNativeXml::kMaxHeldNodes));
+    return false;
+}
+
+const TXmlNode::NameForms* TXmlReader::Name(const char* name)
+{
+    const TXmlNode::NameForms* forms = m_document.InternName(name);
+    if (!forms) {
+        // The input's own encoding may allow name characters UTF-8 documents do not.
+        Refuse(QStringLiteral("the name \"%1\" would not read back once saved")
+                   .arg(QString::fromUtf8(name)));
+    } else if (m_document.NameCount() > TNativeXml::kMaxNames) {
+        Refuse(QStringLiteral("more than %1 distinct names").arg(TNativeXml::kMaxNames));
+        return nullptr;
+    }
+    return forms;
+}
+
+void TXmlReader::Drop(TXmlNode* node)
+{
+    if (m_dropLoaded && !m_stopped)
+        m_document.Release(node);
+}
+
 void TXmlReader::FireNew(TXmlNode& node)
 {
     if (m_document.OnNodeNew)
@@ -162,13 +193,18 @@ void TXmlReader::FlushText()
         return;
     const std::string_view core = xmltext::Trimmed(m_text);
     if (!core.empty() && m_current) {
-        TXmlNode* node = m_document.AddNode(xeCharData, {}, m_current);
+        if (!Hold(1))
+            return;
+        TXmlNode* node = m_document.AddNode(xeCharData, nullptr, m_current);
         node->m_value = xmltext::NormalisedLineBreaks(
             QByteArray(core.data(), static_cast<qsizetype>(core.size())));
         FireNew(*node);
         if (m_stopped)
             return;
         FireLoaded(*node);
+        // The first text is the element's value, wanted until the element is loaded.
+        if (m_dropLoaded && m_current->FirstCharData() != node)
+            Drop(node);
     }
     m_text.clear();
 }
@@ -178,10 +214,25 @@ void TXmlReader::StartElement(const char* name, const char** attributes)
     FlushText();
     if (m_stopped)
         return;
-    TXmlNode* node = m_document.AddNode(xeElement, name, m_current);
+    std::size_t attributeCount = 0;
+    for (const char** attribute = attributes; attribute[0]; attribute += 2)
+        ++attributeCount;
+    if (m_current && m_current->TreeDepth() + 1 >= TNativeXml::kMaxDepth) {
+        Refuse(QStringLiteral("elements nested deeper than %1").arg(TNativeXml::kMaxDepth));
+        return;
+    }
+    const TXmlNode::NameForms* forms = Name(name);
+    if (!forms || !Hold(1 + attributeCount))
+        return;
+    TXmlNode* node = m_document.AddNode(xeElement, forms, m_current);
+    node->m_attributes.reserve(attributeCount);
     for (const char** attribute = attributes; attribute[0]; attribute += 2) {
-        node->m_attributes.emplace_back(QByteArray(attribute[0]),
+        const TXmlNode::NameForms* attributeName = Name(attribute[0]);
+        if (!attributeName)
+            return;
+        node->m_attributes.emplace_back(attributeName->utf8,
                                         xmltext::NormalisedLineBreaks(QByteArray(attribute[1])));
+        ++m_document.HeldCount();
     }
     m_current = node;
     FireNew(*node);
@@ -195,44 +246,43 @@ void TXmlReader::EndElement()
     TXmlNode* node = m_current;
     m_current = node->Parent();
     FireLoaded(*node);
+    Drop(node);
 }
 
 void TXmlReader::Other(TXmlNode* node)
 {
     FireNew(*node);
-    if (!m_stopped)
-        FireLoaded(*node);
+    if (m_stopped)
+        return;
+    FireLoaded(*node);
+    Drop(node);
 }
 
 void TXmlReader::Declaration(const char* version, const char* encoding, int standalone)
 {
     // expat also reports the text declaration of an external entity; it never reads one.
-    if (m_current)
+    if (m_current || !Hold(4))
         return;
-    TXmlNode* node = m_document.AddNode(xeDeclaration, {}, nullptr);
+    TXmlNode* node = m_document.AddNode(xeDeclaration, nullptr, nullptr);
+    auto add = [&](const char* name, const QByteArray& value) {
+        node->m_attributes.emplace_back(QByteArray(name), value);
+        ++m_document.HeldCount();
+    };
     if (version)
-        node->m_attributes.emplace_back(QByteArray("version"), QByteArray(version));
+        add("version", QByteArray(version));
     if (encoding)
-        node->m_attributes.emplace_back(QByteArray("encoding"), QByteArray(encoding));
+        add("encoding", QByteArray(encoding));
     if (standalone >= 0)
-        node->m_attributes.emplace_back(QByteArray("standalone"),
-                                        QByteArray(standalone ? "yes" : "no"));
-    Other(node);
-}
-
-void TXmlReader::DocType(const char* name)
-{
-    TXmlNode* node = m_document.AddNode(xeDocType, {}, nullptr);
-    node->m_value = QByteArray(name);
+        add("standalone", QByteArray(standalone ? "yes" : "no"));
     Other(node);
 }
 
 void TXmlReader::Comment(const char* text)
 {
     FlushText();
-    if (m_stopped)
+    if (m_stopped || !Hold(1))
         return;
-    TXmlNode* node = m_document.AddNode(xeComment, {}, m_current);
+    TXmlNode* node = m_document.AddNode(xeComment, nullptr, m_current);
     node->m_value = QByteArray(text);
     Other(node);
 }
@@ -240,9 +290,9 @@ void TXmlReader::Comment(const char* text)
 void TXmlReader::Instruction(const char* target, const char* data)
 {
     FlushText();
-    if (m_stopped)
+    if (m_stopped || !Name(target) || !Hold(1))
         return;
-    TXmlNode* node = m_document.AddNode(xeInstruction, {}, m_current);
+    TXmlNode* node = m_document.AddNode(xeInstruction, nullptr, m_current);
     node->m_value = QByteArray(target);
     if (data && *data) {
         node->m_value += ' ';

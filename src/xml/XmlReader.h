@@ -2,13 +2,15 @@
 
 #include <QString>
 
+#include "XmlNode.h"
+
+#include <cstddef>
 #include <exception>
 #include <memory>
 #include <string>
 
 struct XML_ParserStruct;
 class TNativeXml;
-class TXmlNode;
 
 // Runs expat over a document's bytes, growing the document and firing its node events as
 // the markup arrives. Bytes may come in pieces of any size.
@@ -32,6 +34,8 @@ public:
     const QString& ErrorText() const { return m_errorText; }
     // Raises again what a handler raised, if one did.
     void RethrowHandlerError() const;
+    // Stops the parse as malformed input does, with this reason after "line:column: ".
+    void Refuse(const QString& reason);
 
 private:
     struct Callbacks;
@@ -46,13 +50,18 @@ private:
     void StartElement(const char* name, const char** attributes);
     void EndElement();
     void Declaration(const char* version, const char* encoding, int standalone);
-    void DocType(const char* name);
     void Comment(const char* text);
     void Instruction(const char* target, const char* data);
     void Other(TXmlNode* node);
     void FireNew(TXmlNode& node);
     void FireLoaded(TXmlNode& node);
     void Stop(std::exception_ptr error);
+    // Room for count more nodes or attributes; refuses the document when there is none.
+    bool Hold(std::size_t count);
+    // The interned name, or none after refusing a name that could not be written back.
+    const TXmlNode::NameForms* Name(const char* name);
+    // Gives a node back once its events are over, when the load keeps no tree.
+    void Drop(TXmlNode* node);
 
     TNativeXml& m_document;
     std::unique_ptr<XML_ParserStruct, ParserFree> m_parser;
@@ -61,4 +70,5 @@ private:
     std::exception_ptr m_handlerError;
     QString m_errorText;
     bool m_stopped = false;
+    bool m_dropLoaded = false;
 };

@@ -1,5 +1,10 @@
 #include "XmlText.h"
 
+#include <expat.h>
+
+#include <memory>
+#include <new>
+
 namespace xmltext {
 
 namespace {
@@ -50,6 +55,7 @@ bool IsXmlChar(char32_t code)
     return code != 0xFFFE && code != 0xFFFF;
 }
 
+// For ASCII the whole rule; every other character is left to ReaderTakesName.
 bool IsNameChar(char32_t code, bool first)
 {
     if (code >= 0x80)
@@ -57,6 +63,21 @@ bool IsNameChar(char32_t code, bool first)
     if ((code >= 'a' && code <= 'z') || (code >= 'A' && code <= 'Z') || code == '_' || code == ':')
         return true;
     return !first && ((code >= '0' && code <= '9') || code == '-' || code == '.');
+}
+
+// Whether the reader takes the text as the name of an element in a UTF-8 document. Which
+// non-ASCII characters may make up a name is the reader's own table, so it is asked itself:
+// a name it would refuse must never be written. The caller has checked the ASCII part, so
+// the text cannot close the tag or add anything to it.
+bool ReaderTakesName(const QByteArray& name)
+{
+    const std::unique_ptr<XML_ParserStruct, void (*)(XML_Parser)> parser(XML_ParserCreate("UTF-8"),
+                                                                         XML_ParserFree);
+    if (!parser)
+        throw std::bad_alloc();
+    const QByteArray document = '<' + name + "/>";
+    return XML_Parse(parser.get(), document.constData(), static_cast<int>(document.size()),
+                     XML_TRUE) == XML_STATUS_OK;
 }
 
 } // namespace
@@ -133,13 +154,15 @@ bool IsValidName(const QByteArray& name)
         return false;
     qsizetype i = 0;
     char32_t code = 0;
+    bool ascii = true;
     while (i < size) {
         const int length = SequenceLength(bytes, i, size, code);
         if (length == 0 || !IsNameChar(code, i == 0))
             return false;
+        ascii = ascii && code < 0x80;
         i += length;
     }
-    return true;
+    return ascii || ReaderTakesName(name);
 }
 
 } // namespace xmltext

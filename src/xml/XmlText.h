@@ -23,8 +23,9 @@ QByteArray NormalisedLineBreaks(const QByteArray& text);
 // XML 1.0 cannot carry (controls other than tab and LF, U+FFFE, U+FFFF) replaced by U+FFFD.
 QByteArray CleanValue(const QByteArray& utf8);
 
-// True when the text can be written as an element name: an ASCII letter, "_", ":" or a
-// non-ASCII character first, then those, digits, "-" and "."; valid UTF-8 throughout.
+// True when the text can be written as an element name and reads back as one: valid UTF-8,
+// an ASCII letter, "_", ":" or a non-ASCII name character first, then those, digits, "-" and
+// "."; non-ASCII characters are name characters when the reader takes them in a name.
 bool IsValidName(const QByteArray& name);
 
 } // namespace xmltext

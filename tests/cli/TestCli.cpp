@@ -100,6 +100,41 @@ private Q_SLOTS:
                  QStringList{});
     }
 
+    // Names and links are shown with every control character replaced: a page cannot clear
+    // the screen, retitle the terminal or overwrite a line.
+    void remoteTextCannotControlTheTerminal_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("title sequence and clear screen")
+            << QString::fromUtf8("Hit\x1b]0;owned\x07\x1b[2J");
+        QTest::newRow("carriage return") << QStringLiteral("Song\rsaved: /etc/passwd");
+        QTest::newRow("C1 control sequence introducer")
+            << QStringLiteral("Tune") + QChar(0x9B) + QStringLiteral("31m");
+    }
+    void remoteTextCannotControlTheTerminal()
+    {
+        QFETCH(QString, name);
+        qbtest::TFakeSoundCloud sc;
+        const QString good = sc.AddTrack({.name = name, .size = 1000});
+        const QString bad = sc.AddTrack({.name = name, .size = 1000, .status = 404});
+        const QString hostile = QStringLiteral("http://") + sc.Host() + QStringLiteral("/\x1b[2J");
+        const QString save = m_dir.filePath(QLatin1String("four-") + QTest::currentDataTag());
+        const TRun r = finish(
+            start(sc, {"download", good, bad, hostile, "ftp://x/\x1b[2J", "--save-to", save}));
+        QCOMPARE(r.code, 1);
+        QCOMPARE(QDir(save).entryList(QDir::Files).size(), 1); // saved as named
+        QVERIFY(r.out.contains(QLatin1String("saved: ")));
+        QVERIFY(r.err.contains(QLatin1String("failed: ") + bad));
+        for (const QString& text : {r.out, r.err}) {
+            for (const QChar c : text) {
+                const char16_t u = c.unicode();
+                QVERIFY2(u == '\n' || (u >= 0x20 && u != 0x7F && !(u >= 0x80 && u <= 0x9F)),
+                         qPrintable(QStringLiteral("control character U+%1 printed")
+                                        .arg(int(u), 4, 16, QLatin1Char('0'))));
+            }
+        }
+    }
+
     void usageErrors_data()
     {
         QTest::addColumn<QStringList>("args");

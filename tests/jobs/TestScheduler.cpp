@@ -6,6 +6,8 @@
 #include "jobs/DownloadState.h"
 #include "jobs/LinkIntake.h"
 #include "jobs/ListViewModel.h"
+#include "net/THttpCli.h"
+#include "net/TRequestSlot.h"
 
 #include <QTest>
 
@@ -130,15 +132,29 @@ private Q_SLOTS:
         QCOMPARE(rig.started.back().first, job);
     }
 
-    void stopOfAJobWithoutClientIsIgnored()
+    // A stop that comes while the worker has no request running is kept for it: the job is
+    // marked and its slot refuses the next request; the slot's next job starts afresh.
+    void stopBetweenRequestsIsKept()
     {
-        TSchedulerRig rig;
+        TSchedulerRig rig(1);
         const int job = rig.add(JOB_QUEUED);
+        const int other = rig.add(JOB_QUEUED);
         rig.gui.Send(WM_START_JOBS);
-        rig.gui.Send(WM_STOP_JOB, job);     // no HTTP client yet
-        rig.gui.Send(WM_STOP_JOB, job + 5); // not running
-        QVERIFY(!rig.state.DownloadJobs.Job(job)->t_UserCancelDownload.load());
+        rig.gui.Send(WM_STOP_JOB, job);   // no HTTP client yet
+        rig.gui.Send(WM_STOP_JOB, other); // not running
+        QVERIFY(rig.state.DownloadJobs.Job(job)->t_UserCancelDownload.load());
+        QVERIFY(!rig.state.DownloadJobs.Job(other)->t_UserCancelDownload.load());
+        // The worker decides what the stop makes of the job.
         QCOMPARE(rig.state.DownloadJobs.Job(job)->t_Status.load(), int(JOB_DOWNLOADING));
+        THttpCli client;
+        TRequestSlot& request = rig.state.Slot(1)->Request;
+        QVERIFY(!request.SetClient(&client));
+        QVERIFY(!request.WithClient([](THttpCli&) {}));
+
+        rig.end(job, JOB_STOPPED);
+        QCOMPARE(rig.started.back(), std::make_pair(other, 1));
+        QVERIFY(request.SetClient(&client));
+        request.SetClient(nullptr);
     }
 
     void jobsAddedFromAnotherThreadGetTheirRowsOnTheGuiThread()

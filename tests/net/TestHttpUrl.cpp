@@ -117,6 +117,28 @@ private Q_SLOTS:
                                                   << "HTTPS://o/p";
         QTest::newRow("blanks around the value") << from << "  /t  "
                                                  << "http://h:8080/t";
+        QTest::newRow("dot segments removed, query kept") << "http://h/rel/a/b"
+                                                          << "../c?x=1"
+                                                          << "http://h/rel/c?x=1";
+        QTest::newRow("single dots and a trailing double dot") << "http://h/rel/a/b"
+                                                               << "./c/./d/.."
+                                                               << "http://h/rel/a/c/";
+        QTest::newRow("double dots never climb above the root") << "http://h/a/b"
+                                                                << "../../../c/../d"
+                                                                << "http://h/d";
+        QTest::newRow("dot segments in an absolute path") << "http://h:81/a/b"
+                                                          << "/x/../y/./z#part"
+                                                          << "http://h:81/y/z#part";
+        QTest::newRow("query alone replaces the query only") << from << "?n=2"
+                                                             << "http://h:8080/dir/page?n=2";
+        QTest::newRow("fragment alone keeps path and query") << from << "#top"
+                                                             << "http://h:8080/dir/page?q=/x#top";
+        QTest::newRow("dots inside the query are left alone") << "http://h/a/b"
+                                                              << "c?p=../x"
+                                                              << "http://h/a/c?p=../x";
+        QTest::newRow("default port is not added") << "http://h:80/a/b"
+                                                   << "c"
+                                                   << "http://h/a/c";
     }
 
     void resolve()

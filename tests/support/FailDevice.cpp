@@ -34,3 +34,12 @@ qint64 FailDevice::writeData(const char* data, qint64 len)
     m_written.append(data, len);
     return len;
 }
+
+void FailDevice::close()
+{
+    if (isOpen() && m_failAtClose) {
+        m_closeFailed = true;
+        setErrorString(QStringLiteral("No space left on device"));
+    }
+    QIODevice::close();
+}

@@ -14,6 +14,13 @@ public:
     // What was written so far.
     const QByteArray& written() const { return m_written; }
 
+    // Makes close() fail as a file does when its buffered bytes cannot be written out at
+    // the end (a full disk): every write succeeds, the close reports "No space left on
+    // device" through closeFailed() and errorString().
+    void setFailAtClose(bool fail) { m_failAtClose = fail; }
+    bool closeFailed() const { return m_closeFailed; }
+    void close() override;
+
 protected:
     qint64 readData(char* data, qint64 maxSize) override;
     qint64 writeData(const char* data, qint64 len) override;
@@ -24,4 +31,6 @@ private:
     QByteArray m_readable;
     qint64 m_readPos = 0;
     QByteArray m_written;
+    bool m_failAtClose = false;
+    bool m_closeFailed = false;
 };

@@ -55,6 +55,12 @@ TScriptedReply TFakeSoundCloud::answer(const TRecordedRequest& request)
         const auto it = m_tracks.find(target.mid(14).toInt());
         if (it == m_tracks.end())
             return TScriptedReply::Response(404, "Not Found", "<html>no such track</html>");
+        // Page hops: the same page with "?hop=n" until the last one.
+        const qsizetype hopAt = request.t_Target.indexOf("?hop=");
+        const int hop = hopAt < 0 ? 0 : request.t_Target.mid(hopAt + 5).toInt();
+        if (hop < it->second.pageRedirects)
+            return TScriptedReply::Redirect(301, target + "?hop=" + QByteArray::number(hop + 1), {},
+                                            it->second.redirectBody);
         const QByteArray stream =
             m_server.Url(QStringLiteral("/stream/%1/0").arg(it->first)).toUtf8();
         const QByteArray name = it->second.name.toUtf8();
@@ -62,11 +68,19 @@ TScriptedReply TFakeSoundCloud::answer(const TRecordedRequest& request)
         const QByteArray nameKey = "\"name\":\"" + name + "\"";
         const QByteArray data = it->second.nameFirst ? "{" + nameKey + "," + streamKey + "}"
                                                      : "{" + streamKey + "," + nameKey + "}";
-        return TScriptedReply::Response(200, "OK",
-                                        "<!DOCTYPE html>\n<html><head><title>" + name +
-                                            "</title></head>\n<body>\n"
-                                            "<script>window.__sc_hydration = [" +
-                                            data + "];</script>\n</body></html>\n",
+        const QByteArray page = "<!DOCTYPE html>\n<html><head><title>" + name +
+                                "</title></head>\n<body>\n"
+                                "<script>window.__sc_hydration = [" +
+                                data + "];</script>\n</body></html>\n";
+        if (it->second.pagePieceSize > 0) {
+            TScriptedReply slow;
+            slow.Send("HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\n"
+                      "Content-Length: " +
+                      QByteArray::number(page.size()) + "\r\n\r\n");
+            slow.SendInPieces(page, it->second.pagePieceSize, it->second.pageGap);
+            return slow;
+        }
+        return TScriptedReply::Response(200, "OK", page,
                                         {"Content-Type: text/html; charset=utf-8"});
     }
     if (target.startsWith("/stream/")) {
@@ -80,14 +94,17 @@ TScriptedReply TFakeSoundCloud::answer(const TRecordedRequest& request)
         ++m_streamHits[id];
         lock.unlock();
         if (hop < t.redirects)
-            return TScriptedReply::Redirect(302, "/stream/" + QByteArray::number(id) + "/" +
-                                                     QByteArray::number(hop + 1));
+            return TScriptedReply::Redirect(
+                302, "/stream/" + QByteArray::number(id) + "/" + QByteArray::number(hop + 1), {},
+                t.redirectBody);
         QByteArray head = "HTTP/1.1 " + QByteArray::number(t.status) +
                           (t.status == 200 ? " OK" : " Error") +
                           "\r\n"
                           "Content-Type: audio/mpeg\r\nConnection: close\r\n";
         if (t.contentLength)
-            head += "Content-Length: " + QByteArray::number(t.size) + "\r\n";
+            head +=
+                "Content-Length: " + QByteArray::number(t.announced >= 0 ? t.announced : t.size) +
+                "\r\n";
         head += "\r\n";
         TScriptedReply reply;
         reply.Send(head);

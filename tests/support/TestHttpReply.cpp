@@ -21,11 +21,11 @@ TScriptedReply TScriptedReply::Response(int status, const QByteArray& reason,
 }
 
 TScriptedReply TScriptedReply::Redirect(int status, const QByteArray& location,
-                                        const QList<QByteArray>& headers)
+                                        const QList<QByteArray>& headers, const QByteArray& body)
 {
     QList<QByteArray> all{"Location: " + location};
     all += headers;
-    return Response(status, "Moved", {}, all);
+    return Response(status, "Moved", body, all);
 }
 
 QByteArray TScriptedReply::Chunked(const QList<QByteArray>& parts,

@@ -36,9 +36,10 @@ public:
     static TScriptedReply Response(int status, const QByteArray& reason,
                                    const QByteArray& body = {},
                                    const QList<QByteArray>& headers = {});
-    // A redirect to location with an empty body.
+    // A redirect to location, with an empty body unless one is given.
     static TScriptedReply Redirect(int status, const QByteArray& location,
-                                   const QList<QByteArray>& headers = {});
+                                   const QList<QByteArray>& headers = {},
+                                   const QByteArray& body = {});
     // A body in chunked framing, one chunk per part, then the last chunk and the trailers.
     static QByteArray Chunked(const QList<QByteArray>& parts,
                               const QList<QByteArray>& trailers = {});

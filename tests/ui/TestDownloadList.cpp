@@ -33,6 +33,29 @@
 
 using namespace std::chrono_literals;
 
+namespace {
+
+// A drag from another program: its data is fetched as the source sends it, the way the
+// platform's drop data works, rather than stored and re-encoded by QMimeData.
+class TForeignDrag final : public QMimeData
+{
+public:
+    void Offer(const QString& format, const QByteArray& bytes) { m_data.insert(format, bytes); }
+    QStringList formats() const override { return m_data.keys(); }
+    bool hasFormat(const QString& format) const override { return m_data.contains(format); }
+
+protected:
+    QVariant retrieveData(const QString& format, QMetaType) const override
+    {
+        return m_data.contains(format) ? QVariant(m_data.value(format)) : QVariant();
+    }
+
+private:
+    QMap<QString, QByteArray> m_data;
+};
+
+} // namespace
+
 // The download list through the real widgets, against the fake SoundCloud service.
 class TestDownloadList : public QObject
 {
@@ -66,6 +89,11 @@ class TestDownloadList : public QObject
     {
         QMimeData data;
         data.setText(text);
+        drop(data);
+    }
+
+    void drop(QMimeData& data)
+    {
         const QPoint at = m_win->DownloadList->viewport()->rect().center();
         QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(m_win->DownloadList->viewport(), &enter);
@@ -184,6 +212,46 @@ private Q_SLOTS:
         QCOMPARE(list().text(0, TDownloadRows::UrlColumn), link);
         QVERIFY(waitIdle());
         QCOMPARE(list().item(0).caption, QStringLiteral("Dropped.mp3"));
+    }
+
+    // The job gets the link exactly as it was dragged: no host lower-cased, no escape
+    // decoded, whichever form the source offers it in.
+    void dropKeepsTheLinkAsDragged_data()
+    {
+        QTest::addColumn<QString>("uriList"); // "%1": the track's link
+        QTest::addColumn<QString>("plain");
+        QTest::addColumn<QString>("path"); // after the link
+        QTest::newRow("URL list with escapes") << "%1"
+                                               << ""
+                                               << "?ref=a%2Fb%20c%7eD%41";
+        QTest::newRow("URL list after a comment line, CRLF") << "# dragged\r\n%1\r\n"
+                                                             << ""
+                                                             << "?q=%C3%A9";
+        QTest::newRow("plain text only") << ""
+                                         << "%1"
+                                         << "?x=%2e%2E";
+        QTest::newRow("URL list wins over the text") << "%1"
+                                                     << "http://example.org/x"
+                                                     << "?t=%5B1%5D";
+    }
+    void dropKeepsTheLinkAsDragged()
+    {
+        QFETCH(QString, uriList);
+        QFETCH(QString, plain);
+        QFETCH(QString, path);
+        const QString link = m_sc->AddTrack({.name = "Dragged", .size = 700}) + path;
+        TForeignDrag data;
+        if (!uriList.isEmpty())
+            data.Offer(QStringLiteral("text/uri-list"), uriList.arg(link).toUtf8());
+        if (!plain.isEmpty())
+            data.Offer(QStringLiteral("text/plain"),
+                       (plain.contains(QLatin1String("%1")) ? plain.arg(link) : plain).toUtf8());
+        drop(data);
+        QCOMPARE(list().rowCount(), 1);
+        QCOMPARE(list().text(0, TDownloadRows::UrlColumn), link);
+        QCOMPARE(state().DownloadJobs.Job(1)->t_URL.get(), link);
+        QVERIFY(waitIdle());
+        QCOMPARE(list().item(0).caption, QStringLiteral("Dragged.mp3"));
     }
 
     void doubleClickCyclesAndOpens()

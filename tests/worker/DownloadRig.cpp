@@ -3,9 +3,17 @@
 #include "base/AppSettings.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QTest>
 
-TDownloadRig::TDownloadRig()
+TDownloadRig::TDownloadRig() : saveFolder(dir.path())
+{
+    AppSettings().SetSaveToFolder(SaveTo());
+    state.MaxDownloads = 10;
+    scheduler.Connect(gui);
+}
+
+TDownloadRig::TDownloadRig(const QString& sharedSaveFolder) : saveFolder(sharedSaveFolder)
 {
     AppSettings().SetSaveToFolder(SaveTo());
     state.MaxDownloads = 10;
@@ -51,11 +59,17 @@ bool TDownloadRig::WaitUntilIdle(int timeoutMs)
 QStringList TDownloadRig::Files() const
 {
     QStringList out;
-    const QDir save(dir.path());
+    const QDir save(saveFolder);
     for (const QString& f : save.entryList(QDir::Files, QDir::Name))
         out.append(f);
-    for (const QString& f :
-         QDir(dir.path() + QStringLiteral("/Temp")).entryList(QDir::Files, QDir::Name))
-        out.append(QStringLiteral("Temp/") + f);
+    const QString temp = saveFolder + QStringLiteral("/Temp/");
+    QDirIterator it(temp, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QFileInfo entry = it.nextFileInfo();
+        out.append(QStringLiteral("Temp/") + entry.filePath().mid(temp.size()) +
+                   (entry.isDir() ? QStringLiteral("/") : QString()));
+    }
+    out.sort();
     return out;
 }

@@ -20,6 +20,7 @@
 struct TDownloadRig
 {
     QTemporaryDir dir;
+    QString saveFolder; // dir, or the folder of the rig this one shares it with
     TMessageQueue gui;
     ListViewModel list{{"File", "Size", "Status", "URL"}};
     TDownloadState state;
@@ -36,9 +37,11 @@ struct TDownloadRig
                                  }};
 
     TDownloadRig();
+    // A second engine (as another process would run) saving into another rig's folder.
+    explicit TDownloadRig(const QString& sharedSaveFolder);
     ~TDownloadRig();
 
-    QString SaveTo() const { return dir.path() + QLatin1Char('/'); }
+    QString SaveTo() const { return saveFolder + QLatin1Char('/'); }
     int Add(const QString& link, bool startNow = true)
     {
         return AddDownloadJob({state, list, gui}, link, startNow);
@@ -50,6 +53,7 @@ struct TDownloadRig
     std::vector<std::pair<int, int>> Starts();
     // Runs the GUI side until no worker is left (false on time-out).
     bool WaitUntilIdle(int timeoutMs = 30000);
-    // Files in the save folder and its Temp folder, sorted.
+    // Files in the save folder, and files and folders below its Temp folder ("Temp/x/"),
+    // sorted.
     QStringList Files() const;
 };

@@ -1,7 +1,10 @@
 #include "DownloadRig.h"
+#include "FailDevice.h"
 #include "FakeSoundCloud.h"
 #include "TestRegistry.h"
 #include "base/ServiceHosts.h"
+#include "worker/OutputNaming.h"
+#include "worker/TOutputFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,6 +14,8 @@
 
 using qbtest::TFakeSoundCloud;
 using qbtest::TFakeTrack;
+
+Q_DECLARE_METATYPE(TFakeTrack)
 using namespace std::chrono_literals;
 
 namespace {
@@ -35,6 +40,59 @@ void touch(const QString& path)
     QFile f(path);
     f.open(QIODevice::WriteOnly);
     f.write("keep me");
+}
+
+// A fault fixture as the worker's file: the bytes go to a FailDevice, while an empty file
+// stands at the path so the test sees whether the worker removes it.
+class TFixtureOutput final : public TOutputFile
+{
+public:
+    TFixtureOutput(qint64 writeLimit, bool failAtClose) : m_device(writeLimit)
+    {
+        m_device.setFailAtClose(failAtClose);
+    }
+    QIODevice& Device() override { return m_device; }
+    bool Finish() override
+    {
+        m_device.close();
+        return !m_device.closeFailed();
+    }
+
+private:
+    FailDevice m_device;
+};
+
+// Where the worker's files go in a fault test.
+enum TFault
+{
+    WriteFailsPartWay,  // the device refuses bytes after a limit
+    WriteOutFailsAtEnd, // every write succeeds, the close does not
+    RealFullDevice,     // a real file whose buffered bytes cannot be written out
+    RealFullDeviceForPage,
+    FileGoneBeforeNaming, // the working file vanished: it cannot get its name
+};
+
+std::unique_ptr<TOutputFile> faultyOutput(TFault fault, const QString& path)
+{
+    const bool page = path.contains(QLatin1String("/Temp/"));
+    if (fault == RealFullDeviceForPage ? !page : page)
+        return TOutputFile::Open(path);
+    if (fault != FileGoneBeforeNaming) {
+        QFile stand(path);
+        stand.open(QIODevice::WriteOnly);
+    }
+    switch (fault) {
+    case WriteFailsPartWay:
+        return std::make_unique<TFixtureOutput>(4096, false);
+    case WriteOutFailsAtEnd:
+        return std::make_unique<TFixtureOutput>(-1, true);
+    case FileGoneBeforeNaming:
+        return std::make_unique<TFixtureOutput>(-1, false);
+    default:
+        // The system's full device takes nothing: the file's buffer hides that until the
+        // buffered bytes are written out.
+        return TOutputFile::Open(QStringLiteral("/dev/full"));
+    }
 }
 
 } // namespace
@@ -229,6 +287,157 @@ private Q_SLOTS:
         QCOMPARE(rig.Status(id), int(JOB_STOPPED));
         QCOMPARE(m_sc->PageRequests(link), 1);
         QCOMPARE(rig.Files(), QStringList{});
+    }
+
+    // Only the last response of a relocation chain is the document: a redirect's length and
+    // body are never counted as media, and a short body never finishes.
+    void relocationChains_data()
+    {
+        QTest::addColumn<TFakeTrack>("track");
+        QTest::addColumn<int>("status");
+        const QByteArray body(1000, 'r');
+        QTest::newRow("302 with a body, then a 200 that ends 500 bytes short")
+            << TFakeTrack{.size = 9500, .redirects = 1, .announced = 10000, .redirectBody = body}
+            << int(JOB_STOPPED);
+        QTest::newRow("302 announcing 1000 bytes, then a 200 without a length")
+            << TFakeTrack{.size = 1000,
+                          .contentLength = false,
+                          .redirects = 1,
+                          .redirectBody = body}
+            << int(JOB_STOPPED);
+        QTest::newRow("two 302s with bodies, then the whole stream")
+            << TFakeTrack{.size = 10000, .redirects = 2, .redirectBody = body} << int(JOB_FINISHED);
+        QTest::newRow("page behind a 301 with a body")
+            << TFakeTrack{.size = 10000, .pageRedirects = 1, .redirectBody = body}
+            << int(JOB_FINISHED);
+        QTest::newRow("short body without redirects")
+            << TFakeTrack{.size = 9500, .announced = 10000} << int(JOB_STOPPED);
+    }
+    void relocationChains()
+    {
+        QFETCH(TFakeTrack, track);
+        QFETCH(int, status);
+        TDownloadRig rig;
+        const int id = rig.Add(m_sc->AddTrack(track));
+        rig.gui.Post(WM_START_JOBS);
+        QVERIFY(rig.WaitUntilIdle());
+        QCOMPARE(rig.Status(id), status);
+        QCOMPARE(rig.Icon(id), status);
+        if (status == JOB_STOPPED) {
+            QCOMPARE(rig.Files(), QStringList{});
+            return;
+        }
+        QCOMPARE(rig.Files(), QStringList{"Song.mp3"});
+        const QByteArray bytes = fileBytes(rig.SaveTo() + QStringLiteral("Song.mp3"));
+        QCOMPARE(bytes.size(), track.size);
+        QVERIFY(isPattern(bytes));
+    }
+
+    // A full disk, a broken write-out or a file that cannot be named: the job ends stopped
+    // and leaves no file behind, whichever moment the fault shows at.
+    void faultyDiskNeverFinishes_data()
+    {
+        QTest::addColumn<int>("fault");
+        QTest::newRow("write fails after 4096 bytes") << int(WriteFailsPartWay);
+        QTest::newRow("buffered bytes fail at the close") << int(WriteOutFailsAtEnd);
+        QTest::newRow("real file on a full device") << int(RealFullDevice);
+        QTest::newRow("page file on a full device") << int(RealFullDeviceForPage);
+        QTest::newRow("working file gone before its .mp3 name") << int(FileGoneBeforeNaming);
+    }
+    void faultyDiskNeverFinishes()
+    {
+        QFETCH(int, fault);
+        if (!QFile::exists(QStringLiteral("/dev/full")))
+            QSKIP("no /dev/full here");
+        TDownloadRig rig;
+        rig.workers.openOutput = [fault](const QString& path) {
+            return faultyOutput(TFault(fault), path);
+        };
+        // Pieces well below the file's buffer, as the last pieces of any download are.
+        const int id = rig.Add(m_sc->AddTrack({.size = 10000, .pieceSize = 1000}));
+        rig.gui.Post(WM_START_JOBS);
+        QVERIFY(rig.WaitUntilIdle());
+        QCOMPARE(rig.Status(id), int(JOB_STOPPED));
+        QCOMPARE(rig.Icon(id), int(JOB_STOPPED));
+        QVERIFY(rig.Job(id).t_FileName.get().isEmpty());
+        QCOMPARE(rig.Files(), QStringList{});
+    }
+
+    // Two engines numbering their jobs from 1 in one save folder, as the window and the
+    // command line do: neither touches the other's page file.
+    void twoEnginesShareASaveFolder()
+    {
+        TDownloadRig first;
+        TDownloadRig second(first.saveFolder);
+        const QString slow = m_sc->AddTrack({.name = "Slow", .pagePieceSize = 40, .pageGap = 30ms});
+        const QString fast = m_sc->AddTrack({.name = "Fast"});
+        const int a = first.Add(slow);
+        first.gui.Post(WM_START_JOBS);
+        first.gui.Drain();
+        QVERIFY(m_sc->Server().WaitForRequests(1, 5s));
+        const int b = second.Add(fast);
+        QCOMPARE(a, b);
+        second.gui.Post(WM_START_JOBS);
+        QVERIFY(second.WaitUntilIdle());
+        QVERIFY(first.WaitUntilIdle());
+        QCOMPARE(first.Status(a), int(JOB_FINISHED));
+        QCOMPARE(second.Status(b), int(JOB_FINISHED));
+        // Each engine's Temp folder went with its last job.
+        QCOMPARE(first.Files(), (QStringList{"Fast.mp3", "Slow.mp3"}));
+    }
+
+    // A stop that comes while the working file is being named is not lost: the stream is
+    // never asked for and nothing is left.
+    void stopWhileTheFileIsNamed()
+    {
+        TDownloadRig rig;
+        const QString link = m_sc->AddTrack({.size = 5000});
+        const int id = rig.Add(link);
+        // The caption is set on the GUI thread while the worker waits for it to be done.
+        QObject::connect(&rig.list, &QAbstractItemModel::dataChanged, &rig.list, [&] {
+            if (!rig.Caption(id).isEmpty() && !rig.Job(id).t_UserCancelDownload.load())
+                rig.scheduler.WMStopJob(id);
+        });
+        rig.gui.Post(WM_START_JOBS);
+        QVERIFY(rig.WaitUntilIdle());
+        QVERIFY(rig.Job(id).t_UserCancelDownload.load());
+        QCOMPARE(rig.Status(id), int(JOB_STOPPED));
+        QCOMPARE(m_sc->StreamRequests(link), 0);
+        QCOMPARE(rig.Files(), QStringList{});
+    }
+
+    // A name from a page fits the file system with both number prefixes and ".mp3", is
+    // cut between characters, and never makes a hidden file.
+    void pageNamesFitAndStayVisible_data()
+    {
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QStringList>("existing"); // names already in the save folder
+        QTest::addColumn<QString>("file");
+        const QString e300 = QString(150, QChar(0xE9)); // 300 bytes of UTF-8
+        const QString cut = QString(119, QChar(0xE9));  // 238 bytes: no half character
+        QTest::newRow("300-byte title") << e300 << QStringList{} << cut + ".mp3";
+        QTest::newRow("300-byte title, both numbers used")
+            << e300 << QStringList{cut, "1-" + cut + ".mp3"} << "1-1-" + cut + ".mp3";
+        QTest::newRow("../../escape") << "../../escape" << QStringList{} << "escape.mp3";
+        QTest::newRow(". falls back to the link") << "." << QStringList{} << "track-1.mp3";
+        QTest::newRow("dots and blanks first") << " . .hidden" << QStringList{} << "hidden.mp3";
+    }
+    void pageNamesFitAndStayVisible()
+    {
+        QFETCH(QString, title);
+        QFETCH(QStringList, existing);
+        QFETCH(QString, file);
+        TDownloadRig rig;
+        for (const QString& name : existing)
+            touch(rig.SaveTo() + name);
+        const int id = rig.Add(m_sc->AddTrack({.name = title, .size = 3000}));
+        rig.gui.Post(WM_START_JOBS);
+        QVERIFY(rig.WaitUntilIdle());
+        QCOMPARE(rig.Status(id), int(JOB_FINISHED));
+        QCOMPARE(rig.Caption(id), file);
+        QVERIFY(file.toUtf8().size() <= 255);
+        QCOMPARE(rig.Job(id).t_FileName.get(), rig.SaveTo() + file);
+        QCOMPARE(fileBytes(rig.SaveTo() + file).size(), 3000);
     }
 
     void pageWithoutStreamStops()

@@ -148,10 +148,47 @@ private Q_SLOTS:
         QVERIFY(!ReadSoundCloudPage(dir.filePath(QStringLiteral("absent.txt")), t));
     }
 
-    void namesStayInsideTheSaveFolder()
+    void mp3NameOfAMissingFileIsEmpty()
     {
-        QCOMPARE(SafeSoundCloudName(QStringLiteral("a|b/c\\d/../e")),
-                 QStringLiteral("a b c d .. e"));
+        QTemporaryDir dir;
+        QCOMPARE(GiveMp3Name(dir.filePath(QStringLiteral("gone"))), QString());
+    }
+
+    // Page names stay inside the save folder, visible, and short enough for two number
+    // prefixes and ".mp3" within 255 bytes, cut between characters.
+    void pageNames_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("safe");
+        const QString emoji = QString::fromUtf8("\xF0\x9F\x8E\xB5"); // 4 bytes, 2 UTF-16 units
+        QTest::newRow("bars and slashes") << "a|b/c\\d/../e"
+                                          << "a b c d .. e";
+        QTest::newRow("climbing up") << "../../escape"
+                                     << "escape";
+        QTest::newRow("hidden") << ".hidden"
+                                << "hidden";
+        QTest::newRow("only dots and blanks") << " . .. "
+                                              << "";
+        QTest::newRow("dot inside stays") << "Mix v1.2"
+                                          << "Mix v1.2";
+        QTest::newRow("240 ASCII bytes") << QString(240, 'x') << QString(239, 'x');
+        QTest::newRow("2-byte letters, cut would split one")
+            << QString(150, QChar(0xE9)) << QString(119, QChar(0xE9));
+        QTest::newRow("4-byte characters, cut would split one")
+            << "ab" + emoji.repeated(60) << "ab" + emoji.repeated(59);
+    }
+    void pageNames()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, safe);
+        const QString result = SafeSoundCloudName(name);
+        QCOMPARE(result, safe);
+        QVERIFY(result.toUtf8().size() <= kMaxPageNameBytes);
+        QCOMPARE(QString::fromUtf8(result.toUtf8()), result); // no half character
+    }
+
+    void barsInPaths()
+    {
         QCOMPARE(ReplaceBars(QStringLiteral("/x/a|b")), QStringLiteral("/x/a b"));
     }
 

@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <stdexcept>
 
-class XmlReadTest : public QObject
+class TestXmlReader : public QObject
 {
     Q_OBJECT
 
@@ -19,15 +19,20 @@ private Q_SLOTS:
     void malformedInputKeepsEarlierEvents();
     void missingFileRaises();
     void handlerExceptionEndsTheLoad();
-    void entityExpansionIsBounded_data();
-    void entityExpansionIsBounded();
+    void refusedInput_data();
+    void refusedInput();
+    void loadedDocumentSavesAndReloads_data();
+    void loadedDocumentSavesAndReloads();
+    void loadsAreBounded_data();
+    void loadsAreBounded();
+    void oversizedFileIsRefusedUnread();
     void valueAcrossReadChunks();
     void deepNestingLoadsAndFrees();
     void valueAsInteger_data();
     void valueAsInteger();
 };
 
-void XmlReadTest::eventOrder_data()
+void TestXmlReader::eventOrder_data()
 {
     QTest::addColumn<QByteArray>("xml");
     QTest::addColumn<QStringList>("events");
@@ -99,7 +104,7 @@ void XmlReadTest::eventOrder_data()
                        "new 1 b", "loaded 1 b []",      "loaded 0 a []"};
 }
 
-void XmlReadTest::eventOrder()
+void TestXmlReader::eventOrder()
 {
     QFETCH(QByteArray, xml);
     QFETCH(QStringList, events);
@@ -109,7 +114,7 @@ void XmlReadTest::eventOrder()
     QVERIFY(load.error.isEmpty());
 }
 
-void XmlReadTest::malformedInputKeepsEarlierEvents_data()
+void TestXmlReader::malformedInputKeepsEarlierEvents_data()
 {
     QTest::addColumn<QByteArray>("xml");
     QTest::addColumn<QStringList>("events");
@@ -133,7 +138,7 @@ void XmlReadTest::malformedInputKeepsEarlierEvents_data()
     QTest::newRow("empty file") << QByteArray() << QStringList{};
 }
 
-void XmlReadTest::malformedInputKeepsEarlierEvents()
+void TestXmlReader::malformedInputKeepsEarlierEvents()
 {
     QFETCH(QByteArray, xml);
     QFETCH(QStringList, events);
@@ -143,7 +148,7 @@ void XmlReadTest::malformedInputKeepsEarlierEvents()
     QVERIFY(!load.error.isEmpty());
 }
 
-void XmlReadTest::missingFileRaises()
+void TestXmlReader::missingFileRaises()
 {
     QTemporaryDir dir;
     TNativeXml xml;
@@ -151,7 +156,7 @@ void XmlReadTest::missingFileRaises()
     QVERIFY_THROWS_EXCEPTION(EXmlException, xml.LoadFromFile(dir.path()));
 }
 
-void XmlReadTest::handlerExceptionEndsTheLoad()
+void TestXmlReader::handlerExceptionEndsTheLoad()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("doc.xml");
@@ -179,11 +184,15 @@ void XmlReadTest::handlerExceptionEndsTheLoad()
     QCOMPARE(xml.Root()->NodeByName("c")->ValueUnicode(), QString("2"));
 }
 
-void XmlReadTest::entityExpansionIsBounded_data()
+void TestXmlReader::refusedInput_data()
 {
     QTest::addColumn<QByteArray>("xml");
-    QTest::addColumn<bool>("whole");
+    QTest::addColumn<QStringList>("events");
+    QTest::addColumn<QString>("error");
 
+    // A document type is refused as soon as it starts, before anything in it is declared
+    // or expanded: nothing past the declaration is ever reported.
+    const QString noDocType = "document type declarations are not accepted";
     QByteArray laughs = "<!DOCTYPE a [<!ENTITY l0 \"lol\">";
     for (int level = 1; level <= 9; ++level) {
         laughs += QStringLiteral("<!ENTITY l%1 \"").arg(level).toUtf8();
@@ -192,28 +201,173 @@ void XmlReadTest::entityExpansionIsBounded_data()
         laughs += "\">";
     }
     laughs += "]><a>&l9;</a>";
-    QTest::newRow("a billion laughs stop the load") << laughs << false;
+    QTest::newRow("a billion laughs") << laughs << QStringList{} << noDocType;
+    QTest::newRow("a single modest entity")
+        << QByteArray("<?xml version=\"1.0\"?><!DOCTYPE a [<!ENTITY who \"Bob\">]><a>&who;</a>")
+        << QStringList{"new 0 #declaration", "loaded 0 #declaration []"} << noDocType;
+    QTest::newRow("an external DTD that would never be read")
+        << QByteArray("<!DOCTYPE users SYSTEM \"users.dtd\"><users/>") << QStringList{}
+        << noDocType;
+    QTest::newRow("a DTD that only gives attribute defaults")
+        << QByteArray("<!DOCTYPE users [<!ATTLIST user kind CDATA \"plain\">]><users/>")
+        << QStringList{} << noDocType;
+    QFile find(QStringLiteral(QB_SOURCE_DIR "/tests/xml/fixtures/latin1_dtd_attribute.xml"));
+    QVERIFY(find.open(QIODevice::ReadOnly));
+    QTest::newRow("fuzz find: Latin-1 with an attribute default named \xC2\xBAkind")
+        << find.readAll() << QStringList{"new 0 #declaration", "loaded 0 #declaration []"}
+        << noDocType;
 
-    // A small expansion is ordinary XML and must still work.
-    QTest::newRow("a modest entity is expanded")
-        << QByteArray("<!DOCTYPE a [<!ENTITY who \"Bob\">]><a>&who;</a>") << true;
+    // Names the input's own encoding allows but a saved UTF-8 file could not carry.
+    const QByteArray latin1 = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>";
+    const QStringList declared{"new 0 #declaration", "loaded 0 #declaration []", "new 0 users"};
+    QTest::newRow("Latin-1 element name with a masculine ordinal")
+        << latin1 + "<users><\xBAkind/></users>" << declared
+        << QString::fromUtf8("the name \"ºkind\" would not read back once saved");
+    QTest::newRow("Latin-1 attribute name with a micro sign")
+        << latin1 + "<users><user \xB5s=\"1\"/></users>" << declared
+        << QString::fromUtf8("the name \"µs\" would not read back once saved");
+    QTest::newRow("Latin-1 processing instruction target with a feminine ordinal")
+        << latin1 + "<users><?\xAA x?></users>" << declared
+        << QString::fromUtf8("the name \"ª\" would not read back once saved");
 }
 
-void XmlReadTest::entityExpansionIsBounded()
+void TestXmlReader::refusedInput()
 {
     QFETCH(QByteArray, xml);
-    QFETCH(bool, whole);
+    QFETCH(QStringList, events);
+    QFETCH(QString, error);
     const TracedLoad load = LoadTraced(xml);
-    QCOMPARE(load.whole, whole);
-    if (whole) {
-        QCOMPARE(load.events.last(), QString("loaded 0 a [Bob]"));
+    QCOMPARE(load.events, events);
+    QVERIFY(!load.whole);
+    QVERIFY2(load.error.endsWith(": " + error), qPrintable(load.error));
+}
+
+// Whatever loads whole saves in a form that loads again, to the same bytes.
+void TestXmlReader::loadedDocumentSavesAndReloads_data()
+{
+    QTest::addColumn<QByteArray>("xml");
+    QTest::addColumn<QByteArray>("saved");
+
+    QTest::newRow("followed-user file with BOM and CR LF")
+        << QByteArray(
+               "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<users>\r\n\t<user>"
+               "\r\n\t\t<name>Bob &amp; Alice</name>\r\n\t\t<id/>\r\n\t</user>\r\n</users>\r\n")
+        << QByteArray("<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<users>\r\n\t<user>\r\n"
+                      "\t\t<name>Bob &amp; Alice</name>\r\n\t\t<id/>\r\n\t</user>\r\n</users>\r\n");
+    QTest::newRow("API reply with typed and nil attributes")
+        << QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<tracks type=\"array\">\n"
+                      "  <track><id type=\"integer\">7</id><description nil=\"true\"></description>"
+                      "</track>\n</tracks>\n")
+        << QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<tracks type=\"array\">\r\n"
+                      "\t<track>\r\n\t\t<id type=\"integer\">7</id>\r\n"
+                      "\t\t<description nil=\"true\"/>\r\n\t</track>\r\n</tracks>\r\n");
+    QTest::newRow("Latin-1 names and values that UTF-8 carries too")
+        << QByteArray("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><gr\xF6\xDF"
+                      "e \xE9t\xE9=\"\xE0\">caf\xE9</gr\xF6\xDF"
+                      "e>")
+        << QByteArray("<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<gr\xC3\xB6\xC3\x9F"
+                      "e \xC3\xA9t\xC3\xA9=\"\xC3\xA0\">caf\xC3\xA9</gr\xC3\xB6\xC3\x9F"
+                      "e>\r\n");
+}
+
+void TestXmlReader::loadedDocumentSavesAndReloads()
+{
+    QFETCH(QByteArray, xml);
+    QFETCH(QByteArray, saved);
+    TNativeXml document;
+    QVERIFY2(document.LoadFromBytes(xml), qPrintable(document.ErrorText()));
+    document.SetXmlFormat(xfReadable);
+    QCOMPARE(document.SaveToBytes(), saved);
+    TNativeXml again;
+    QVERIFY2(again.LoadFromBytes(saved), qPrintable(again.ErrorText()));
+    again.SetXmlFormat(xfReadable);
+    QCOMPARE(again.SaveToBytes(), saved);
+}
+
+// A load holds a bounded number of nodes: a tree load the whole document, a load with
+// handlers only the open elements. Past the bound the load stops with an error instead of
+// allocating on.
+void TestXmlReader::loadsAreBounded_data()
+{
+    QTest::addColumn<QByteArray>("xml");
+    QTest::addColumn<bool>("handlers");
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<int>("elementsLoaded");
+
+    const int past = int(TNativeXml::kMaxHeldNodes);
+    const QByteArray flat = "<a>" + QByteArray("<b/>").repeated(past) + "</a>";
+    const QString tooMany = QStringLiteral("more than %1 nodes and attributes to hold").arg(past);
+    QTest::newRow("flat document past the node bound, no handlers")
+        << flat << false << tooMany << 0;
+    QTest::newRow("flat document past the node bound, handlers keep nothing")
+        << flat << true << QString() << past + 1;
+    QTest::newRow("nesting past the depth bound, even with handlers")
+        << QByteArray("<a>").repeated(TNativeXml::kMaxDepth + 1) << true
+        << QStringLiteral("elements nested deeper than %1").arg(TNativeXml::kMaxDepth) << 0;
+
+    QByteArray attributes = "<a";
+    for (int i = 0; i < past; ++i)
+        attributes += " n" + QByteArray::number(i) + "=''";
+    QTest::newRow("attributes past the node bound, even with handlers")
+        << attributes + "/>" << true << tooMany << 0;
+
+    QByteArray names = "<a>";
+    for (int i = 0; i <= int(TNativeXml::kMaxNames); ++i)
+        names += "<n" + QByteArray::number(i) + "/>";
+    QTest::newRow("too many distinct names, even with handlers")
+        << names + "</a>" << true
+        << QStringLiteral("more than %1 distinct names").arg(TNativeXml::kMaxNames)
+        << int(TNativeXml::kMaxNames) - 1;
+}
+
+void TestXmlReader::loadsAreBounded()
+{
+    QFETCH(QByteArray, xml);
+    QFETCH(bool, handlers);
+    QFETCH(QString, error);
+    QFETCH(int, elementsLoaded);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("big.xml");
+    QVERIFY(WriteFile(path, xml));
+
+    TNativeXml document;
+    int loaded = 0;
+    if (handlers) {
+        document.OnNodeLoaded = [&](TNativeXml&, TXmlNode& node) {
+            loaded += node.IsElement();
+        };
+    }
+    const bool whole = document.LoadFromFile(path);
+    QCOMPARE(loaded, elementsLoaded);
+    if (error.isEmpty()) {
+        QVERIFY2(whole, qPrintable(document.ErrorText()));
+        QVERIFY(!document.Root()); // a load with handlers keeps no tree
     } else {
-        QCOMPARE(load.events.last(), QString("new 0 a"));
-        QVERIFY2(load.error.contains("amplification"), qPrintable(load.error));
+        QVERIFY(!whole);
+        QVERIFY2(document.ErrorText().endsWith(": " + error), qPrintable(document.ErrorText()));
     }
 }
 
-void XmlReadTest::valueAcrossReadChunks()
+void TestXmlReader::oversizedFileIsRefusedUnread()
+{
+    QTemporaryDir dir;
+    QFile file(dir.filePath("huge.xml"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QVERIFY(file.write("<users>") == 7);
+    QVERIFY(file.resize(TNativeXml::kMaxDocumentBytes + 1)); // sparse: costs no disk
+    file.close();
+
+    TNativeXml document;
+    bool fired = false;
+    document.OnNodeNew = [&](TNativeXml&, TXmlNode&) {
+        fired = true;
+    };
+    QVERIFY(!document.LoadFromFile(file.fileName()));
+    QVERIFY(!fired);
+    QCOMPARE(document.ErrorText(), QString("the document is larger than 256 MiB"));
+}
+
+void TestXmlReader::valueAcrossReadChunks()
 {
     // Long enough that the file is read and parsed in several pieces, with multi-byte
     // characters and references cut at the piece borders somewhere.
@@ -229,9 +383,9 @@ void XmlReadTest::valueAcrossReadChunks()
     QCOMPARE(load.events.at(8), QString("loaded 1 after [ok]"));
 }
 
-void XmlReadTest::deepNestingLoadsAndFrees()
+void TestXmlReader::deepNestingLoadsAndFrees()
 {
-    constexpr int depth = 100000;
+    constexpr int depth = TNativeXml::kMaxDepth;
     const QByteArray xml = QByteArray("<a>").repeated(depth) + QByteArray("</a>").repeated(depth);
     QTemporaryDir dir;
     const QString path = dir.filePath("deep.xml");
@@ -244,14 +398,17 @@ void XmlReadTest::deepNestingLoadsAndFrees()
             deepest = std::max(deepest, node.TreeDepth());
         };
         QVERIFY(document.LoadFromFile(path));
-        document.SetXmlFormat(xfCompact);
-        QCOMPARE(document.SaveToBytes(), QByteArray("<a>").repeated(depth - 1) + "<a/>" +
-                                             QByteArray("</a>").repeated(depth - 1));
     }
     QCOMPARE(deepest, depth - 1);
+
+    TNativeXml document;
+    QVERIFY(document.LoadFromFile(path));
+    document.SetXmlFormat(xfCompact);
+    QCOMPARE(document.SaveToBytes(), QByteArray("<a>").repeated(depth - 1) + "<a/>" +
+                                         QByteArray("</a>").repeated(depth - 1));
 }
 
-void XmlReadTest::valueAsInteger_data()
+void TestXmlReader::valueAsInteger_data()
 {
     QTest::addColumn<QByteArray>("value");
     QTest::addColumn<bool>("valid");
@@ -272,7 +429,7 @@ void XmlReadTest::valueAsInteger_data()
     QTest::newRow("far too long") << QByteArray("99999999999999999999999") << false << 0;
 }
 
-void XmlReadTest::valueAsInteger()
+void TestXmlReader::valueAsInteger()
 {
     QFETCH(QByteArray, value);
     QFETCH(bool, valid);
@@ -295,6 +452,6 @@ void XmlReadTest::valueAsInteger()
     QVERIFY(checked);
 }
 
-QB_TEST(XmlReadTest, "unit");
+QB_TEST(TestXmlReader, "unit");
 
-#include "XmlReadTest.moc"
+#include "TestXmlReader.moc"

@@ -21,7 +21,7 @@ std::unique_ptr<TNativeXml> NewUsersDocument()
 
 } // namespace
 
-class XmlWriteTest : public QObject
+class TestXmlWriter : public QObject
 {
     Q_OBJECT
 
@@ -36,7 +36,7 @@ private Q_SLOTS:
     void saveReplacesTheFileOrRaises();
 };
 
-void XmlWriteTest::emptyRootIsOneLine()
+void TestXmlWriter::emptyRootIsOneLine()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("followuser.xml");
@@ -44,7 +44,7 @@ void XmlWriteTest::emptyRootIsOneLine()
     QCOMPARE(ReadFile(path), ReadFile(Fixture("empty_users.xml")));
 }
 
-void XmlWriteTest::userFileLayoutAndReadBack()
+void TestXmlWriter::userFileLayoutAndReadBack()
 {
     auto xml = NewUsersDocument();
     TXmlNode* user = xml->Root()->NodeNew("user");
@@ -79,7 +79,7 @@ void XmlWriteTest::userFileLayoutAndReadBack()
                           "3 downloaded-at=", "2 track="}));
 }
 
-void XmlWriteTest::valueRoundTrip_data()
+void TestXmlWriter::valueRoundTrip_data()
 {
     QTest::addColumn<QByteArray>("value");
     QTest::addColumn<QString>("readBack");
@@ -103,7 +103,7 @@ void XmlWriteTest::valueRoundTrip_data()
         << QByteArray("caf\xE9 \xED\xA0\x80") << QString::fromUtf8("caf\uFFFD \uFFFD\uFFFD\uFFFD");
 }
 
-void XmlWriteTest::valueRoundTrip()
+void TestXmlWriter::valueRoundTrip()
 {
     QFETCH(QByteArray, value);
     QFETCH(QString, readBack);
@@ -128,7 +128,7 @@ void XmlWriteTest::valueRoundTrip()
         QVERIFY(ReadFile(path).contains("\r\n\t\t<description/>\r\n"));
 }
 
-void XmlWriteTest::writeStringReusesTheElement()
+void TestXmlWriter::writeStringReusesTheElement()
 {
     auto xml = NewUsersDocument();
     TXmlNode* user = xml->Root()->NodeNew("user");
@@ -147,14 +147,27 @@ void XmlWriteTest::writeStringReusesTheElement()
     QCOMPARE(user->NodeByName("city")->ValueUnicode(), QString("Oslo"));
 }
 
-void XmlWriteTest::elementNames_data()
+void TestXmlWriter::elementNames_data()
 {
     QTest::addColumn<QByteArray>("name");
     QTest::addColumn<bool>("valid");
 
     QTest::newRow("hyphenated") << QByteArray("permalink-url") << true;
     QTest::newRow("dotted, underscored, prefixed") << QByteArray("_a.b:c1") << true;
-    QTest::newRow("non-ASCII") << QString::fromUtf8("größe").toUtf8() << true;
+    QTest::newRow("non-ASCII letters") << QString::fromUtf8("größe").toUtf8() << true;
+    QTest::newRow("ideographs") << QString::fromUtf8("東京").toUtf8() << true;
+    QTest::newRow("combining mark after a letter") << QByteArray("e\xCC\x80") << true;
+    // Non-ASCII characters that are no name characters: saved, the file would not reload.
+    QTest::newRow("multiplication sign") << QString::fromUtf8("a×b").toUtf8() << false;
+    QTest::newRow("combining mark first") << QByteArray("\xCC\x80"
+                                                        "e")
+                                          << false;
+    QTest::newRow("non-character U+FFFE") << QByteArray("a\xEF\xBF\xBE") << false;
+    QTest::newRow("masculine ordinal") << QString::fromUtf8("ºkind").toUtf8() << false;
+    QTest::newRow("character beyond the basic plane") << QByteArray("a\xF0\x90\x80\x80") << false;
+    QTest::newRow("no-break space") << QByteArray("a\xC2\xA0"
+                                                  "b")
+                                    << false;
     QTest::newRow("empty") << QByteArray() << false;
     QTest::newRow("with a blank") << QByteArray("two words") << false;
     QTest::newRow("leading digit") << QByteArray("1st") << false;
@@ -162,7 +175,7 @@ void XmlWriteTest::elementNames_data()
     QTest::newRow("not UTF-8") << QByteArray("gr\xF6\xDF") << false;
 }
 
-void XmlWriteTest::elementNames()
+void TestXmlWriter::elementNames()
 {
     QFETCH(QByteArray, name);
     QFETCH(bool, valid);
@@ -180,7 +193,7 @@ void XmlWriteTest::elementNames()
     }
 }
 
-void XmlWriteTest::saveReplacesTheFileOrRaises()
+void TestXmlWriter::saveReplacesTheFileOrRaises()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("followuser.xml");
@@ -192,6 +205,6 @@ void XmlWriteTest::saveReplacesTheFileOrRaises()
                              NewUsersDocument()->SaveToFile(dir.filePath("no/such/folder.xml")));
 }
 
-QB_TEST(XmlWriteTest, "unit");
+QB_TEST(TestXmlWriter, "unit");
 
-#include "XmlWriteTest.moc"
+#include "TestXmlWriter.moc"

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <memory>
+
+class QIODevice;
+class QString;
+
+// Where a request's body goes: the page file or the working file. Whether what was written
+// is really kept shows only at the end: a full disk often fails the write-out of buffered
+// bytes or the close, not the write the client saw succeed.
+class TOutputFile
+{
+public:
+    virtual ~TOutputFile() = default;
+
+    // The device the HTTP client writes to.
+    virtual QIODevice& Device() = 0;
+    // Writes out what is buffered and closes; false when any byte written may be missing.
+    virtual bool Finish() = 0;
+
+    // Creates the file at path (an existing one is emptied); nullptr when it cannot.
+    static std::unique_ptr<TOutputFile> Open(const QString& path);
+};
