@@ -77,7 +77,6 @@ void TSearchSoundCloudInfoThread::Execute()
         if (m_outcome.failure.isEmpty())
             m_outcome.failure =
                 QStringLiteral("the reply could not be written: %1").arg(reply.errorString());
-        QueueDownloads();
         return;
     }
 
