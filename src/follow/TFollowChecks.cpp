@@ -8,8 +8,6 @@
 #include "jobs/ListViewModel.h"
 #include "language/LangStrings.h"
 
-#include <QDate>
-
 #include <algorithm>
 #include <set>
 
@@ -79,7 +77,7 @@ void TFollowChecks::ButtCheckClick()
 int TFollowChecks::AutoCheckPeople(std::int64_t today)
 {
     if (today == 0)
-        today = QDate::currentDate().toString(QStringLiteral("yyyyMMdd")).toLongLong();
+        today = TFollowedPeople::LocalStampNow().left(8).toLongLong();
     TFollowedPeople& store = m_view.Store();
     int queued = 0;
     const int count = store.FollowedPeopleCount();

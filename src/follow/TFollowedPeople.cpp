@@ -12,15 +12,6 @@ QString Copy(const QString& text)
     return QString(text.unicode(), text.size());
 }
 
-// The local time now as "yyyyMMddHHmmss". Workers stamp at the same time; the C library's
-// time-zone set-up behind local time is not safe to run on two threads at once.
-QString LocalStampNow()
-{
-    static std::mutex localTime;
-    std::lock_guard lock(localTime);
-    return QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddHHmmss"));
-}
-
 TTracksInfo CopyTrack(const TTracksInfo& track)
 {
     TTracksInfo out;
@@ -45,6 +36,15 @@ TPeopleInfo CopyPeople(const TPeopleInfo& people)
 }
 
 } // namespace
+
+// Workers and checks stamp at the same time; the C library's time-zone set-up behind local
+// time is not safe to run on two threads at once.
+QString TFollowedPeople::LocalStampNow()
+{
+    static std::mutex localTime;
+    std::lock_guard lock(localTime);
+    return QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddHHmmss"));
+}
 
 int TFollowedPeople::FollowedPeopleCount() const
 {

@@ -41,6 +41,9 @@ struct TPeopleSnapshot
 class TFollowedPeople
 {
 public:
+    // The local time now as "yyyyMMddHHmmss", one thread at a time.
+    static QString LocalStampNow();
+
     // FollowedPeopleCount: records, deleted ones included.
     int FollowedPeopleCount() const;
 

@@ -12,7 +12,6 @@
 #include "net/THttpCli.h"
 #include "worker/GuardedRequest.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QTemporaryFile>
 
@@ -90,8 +89,7 @@ void TSearchSoundCloudInfoThread::Execute()
             m_outcome.failure = QStringLiteral("the reply is not a track list: %1").arg(error);
     }
     if (whole && parsed) {
-        m_context.store.SetLastCheckTime(m_PeopleArrayID, QDateTime::currentDateTime().toString(
-                                                              QStringLiteral("yyyyMMddHHmmss")));
+        m_context.store.SetLastCheckTime(m_PeopleArrayID, TFollowedPeople::LocalStampNow());
         m_outcome.replied = true;
     }
     QueueDownloads();
