@@ -1,7 +1,10 @@
 #include "TTarnMainWin.h"
 
+#include "QtStandardTexts.h"
 #include "StatusIconDelegate.h"
+#include "TAboutWin.h"
 #include "TAddWin.h"
+#include "TBraeSettingsWin.h"
 #include "base/AppSettings.h"
 #include "app/MainController.h"
 #include "jobs/DownloadListCommands.h"
@@ -110,6 +113,8 @@ TTarnMainWin::TTarnMainWin(MainController& controller, QWidget* parent)
     setCentralWidget(Splitter1);
     m_languageTarget =
         std::make_unique<LanguageTarget>(LANG_MAIN_WINDOW, [this] { ApplyLanguageTexts(); });
+    m_standardTexts = std::make_unique<QtStandardTexts>();
+    connectDialogCommands();
     FormCreate();
 }
 
@@ -216,10 +221,6 @@ void TTarnMainWin::createMenu()
     PMenuBrae_Help->addAction(PMenyBraeChecktheupdate);
     PMenuBrae_Help->addAction(PMenuBraeAbout);
 
-    // Commands that are not part of this build yet stay visibly disabled.
-    for (QAction* a : {PMenuBraeSettings, PMenyBraeChecktheupdate, PMenuBraeAbout})
-        a->setEnabled(false);
-
     PasteLinks = namedAction(this, "PasteLinks", QString());
     PasteLinks->setShortcut(QKeySequence::Paste);
     PasteLinks->setShortcutContext(Qt::WindowShortcut);
@@ -274,8 +275,6 @@ void TTarnMainWin::createToolBar()
     ButtHelp->setVisible(false);
     ButtAbout->setVisible(false);
 
-    for (QAction* a : {TButSettings, ButtAbout})
-        a->setEnabled(false);
     connect(TButAdd, &QAction::triggered, this, &TTarnMainWin::PMenuBraeAddClick);
     connect(ButtDelete, &QAction::triggered, this, &TTarnMainWin::PMenuBraeDeleteClick);
     connect(ButtDownload, &QAction::triggered, this, &TTarnMainWin::PMenuBraeDownloadClick);
@@ -430,6 +429,8 @@ void TTarnMainWin::ApplyLanguageTexts()
     ButtDownloadTrack->setText(Lang("String1_42"));
 
     m_controller.ApplyListHeaders();
+    m_standardTexts->Follow(AppSettings().LanguageFilePath());
+    Q_EMIT LanguageApplied();
 }
 
 void TTarnMainWin::closeEvent(QCloseEvent* event)
@@ -572,4 +573,31 @@ void TTarnMainWin::ButtExploreClick()
 void TTarnMainWin::ButtOnlineHelpClick()
 {
     m_controller.OpenFollowHelp();
+}
+
+void TTarnMainWin::connectDialogCommands()
+{
+    connect(PMenuBraeSettings, &QAction::triggered, this, &TTarnMainWin::PMenuBraeSettingsClick);
+    connect(TButSettings, &QAction::triggered, this, &TTarnMainWin::PMenuBraeSettingsClick);
+    connect(PMenuBraeAbout, &QAction::triggered, this, &TTarnMainWin::PMenuBraeAboutClick);
+    connect(ButtAbout, &QAction::triggered, this, &TTarnMainWin::PMenuBraeAboutClick);
+    connect(PMenyBraeChecktheupdate, &QAction::triggered, this,
+            &TTarnMainWin::PMenyBraeChecktheupdateClick);
+}
+
+void TTarnMainWin::PMenuBraeSettingsClick()
+{
+    if (m_settingsWin)
+        m_settingsWin->ShowModal();
+}
+
+void TTarnMainWin::PMenuBraeAboutClick()
+{
+    if (m_aboutWin)
+        m_aboutWin->ShowModal();
+}
+
+void TTarnMainWin::PMenyBraeChecktheupdateClick()
+{
+    m_controller.CheckForUpdates();
 }
