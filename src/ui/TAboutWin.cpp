@@ -49,6 +49,7 @@ TAboutWin::TAboutWin(IDesktop& desktop, QWidget* parent) : QDialog(parent), m_de
     SoftMemo = new QPlainTextEdit(GBoxInfo);
     SoftMemo->setObjectName(QStringLiteral("SoftMemo"));
     SoftMemo->setReadOnly(true);
+    SoftMemo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     SoftMemo->setPlainText(QStringLiteral("This is a freeware which downloading audio from ") +
                            Hosts().SoundCloudWeb);
     SoftMemo->setFixedHeight(SoftMemo->fontMetrics().height() * 4 + 12);
