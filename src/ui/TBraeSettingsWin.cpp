@@ -55,10 +55,9 @@ TBraeSettingsWin::TBraeSettingsWin(SettingsForm& form, QWidget* parent)
 
     GroupBox1 = named(new QGroupBox(this), "GroupBox1");
     auto* followLayout = new QGridLayout(GroupBox1);
-    CBoxDownloadAllSoundFiles =
-        named(new QCheckBox(QStringLiteral("Download all sound files of not downloaded"),
-                            GroupBox1),
-              "CBoxDownloadAllSoundFiles");
+    CBoxDownloadAllSoundFiles = named(
+        new QCheckBox(QStringLiteral("Download all sound files of not downloaded"), GroupBox1),
+        "CBoxDownloadAllSoundFiles");
     DownloadTrackLabel = named(new QLabel(QStringLiteral("Download the latest tracks"), GroupBox1),
                                "DownloadTrackLabel");
     latesttrackcount = named(new QSpinBox(GroupBox1), "latesttrackcount");

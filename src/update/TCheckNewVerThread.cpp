@@ -92,7 +92,8 @@ TVersionOutcome TCheckNewVerThread::Execute(TShared& shared, const TRequest& req
         if (shared.deadlinePassed.load() || shared.stopped.load())
             c.Abort();
     };
-    client.OnHeaderData = [](THttpCli&) {};
+    client.OnHeaderData = [](THttpCli&) {
+    };
     client.OnDocData = [&](THttpCli& c, const char*, int len) {
         received += len;
         if (received > kReplyCap && !oversized) {

@@ -63,9 +63,9 @@ private Q_SLOTS:
     {
         QVERIFY(QDir().mkpath(languageDir()));
         for (const char* file : {"brae_eng.ini", "brae_deu.ini"})
-            QVERIFY(QFile::copy(qbtest::sourceLanguageDir() + QLatin1Char('/') +
-                                    QLatin1String(file),
-                                languageDir() + QLatin1String(file)));
+            QVERIFY(
+                QFile::copy(qbtest::sourceLanguageDir() + QLatin1Char('/') + QLatin1String(file),
+                            languageDir() + QLatin1String(file)));
         // Listed by display name, not by file name; a file without one is not offered.
         QFile extra(languageDir() + QStringLiteral("a_extra.ini"));
         QVERIFY(extra.open(QIODevice::WriteOnly));
@@ -93,8 +93,8 @@ private Q_SLOTS:
         m_form = std::make_unique<SettingsForm>(
             m_prompts, [this] { return std::make_unique<ForwardingStore>(m_store); });
         m_mainWindowTexted = 0;
-        m_mainWindow = std::make_unique<LanguageTarget>(LANG_MAIN_WINDOW,
-                                                        [this] { ++m_mainWindowTexted; });
+        m_mainWindow =
+            std::make_unique<LanguageTarget>(LANG_MAIN_WINDOW, [this] { ++m_mainWindowTexted; });
         m_form->FormShow();
     }
 
@@ -125,51 +125,63 @@ private Q_SLOTS:
         QCOMPARE(m_form->BrowseStartFolder(), QStringLiteral("/srv/music/"));
         m_form->SaveToFolder.clear();
         QCOMPARE(m_form->BrowseStartFolder(), AppSettings().DataDir());
-        QCOMPARE(SettingsForm::ChosenFolderText(QStringLiteral("/srv/a")), QStringLiteral("/srv/a/"));
+        QCOMPARE(SettingsForm::ChosenFolderText(QStringLiteral("/srv/a")),
+                 QStringLiteral("/srv/a/"));
         QCOMPARE(SettingsForm::ChosenFolderText(QStringLiteral("/")), QStringLiteral("/"));
     }
 
     void ok_data()
     {
-        QTest::addColumn<QString>("folder");   // "{w}" is a scratch folder, "~" the home
+        QTest::addColumn<QString>("folder"); // "{w}" is a scratch folder, "~" the home
         QTest::addColumn<bool>("downloadAll");
         QTest::addColumn<int>("count");
-        QTest::addColumn<QString>("language"); // display name; empty: nothing selected
-        QTest::addColumn<QString>("result");   // close, focus or stay
+        QTest::addColumn<QString>("language");    // display name; empty: nothing selected
+        QTest::addColumn<QString>("result");      // close, focus or stay
         QTest::addColumn<QString>("savedFolder"); // expected in memory and stored
         QTest::addColumn<int>("savedCount");
         QTest::addColumn<QString>("savedLanguage");
         QTest::addColumn<QString>("message"); // the start of the message shown; empty: none
 
         const QString none;
-        QTest::newRow("folder gets its slash") << "{w}/a" << false << 7 << "English" << "close"
+        QTest::newRow("folder gets its slash") << "{w}/a" << false << 7 << "English"
+                                               << "close"
                                                << "{w}/a/" << 7 << "brae_eng.ini" << none;
         QTest::newRow("folder with slash kept, blanks trimmed")
-            << "  {w}/b/ " << true << 3 << "English" << "close"
+            << "  {w}/b/ " << true << 3 << "English"
+            << "close"
             << "{w}/b/" << 3 << "brae_eng.ini" << none;
-        QTest::newRow("home folder expanded") << "~/Music" << false << 5 << "English" << "close"
+        QTest::newRow("home folder expanded") << "~/Music" << false << 5 << "English"
+                                              << "close"
                                               << "~/Music/" << 5 << "brae_eng.ini" << none;
-        QTest::newRow("count below 1 is 1") << "{w}/c" << false << -3 << "English" << "close"
+        QTest::newRow("count below 1 is 1") << "{w}/c" << false << -3 << "English"
+                                            << "close"
                                             << "{w}/c/" << 1 << "brae_eng.ini" << none;
         QTest::newRow("count above 9999 is 9999") << "{w}/c" << true << 12000 << "English"
-                                                  << "close" << "{w}/c/" << 9999
-                                                  << "brae_eng.ini" << none;
+                                                  << "close"
+                                                  << "{w}/c/" << 9999 << "brae_eng.ini" << none;
         QTest::newRow("no language selected keeps the language")
-            << "{w}/d" << false << 5 << "" << "close" << "{w}/d/" << 5 << "brae_eng.ini" << none;
-        QTest::newRow("German") << "{w}/e" << false << 5 << "Deutsch" << "close"
+            << "{w}/d" << false << 5 << ""
+            << "close"
+            << "{w}/d/" << 5 << "brae_eng.ini" << none;
+        QTest::newRow("German") << "{w}/e" << false << 5 << "Deutsch"
+                                << "close"
                                 << "{w}/e/" << 5 << "brae_deu.ini" << none;
-        QTest::newRow("empty folder") << "   " << false << 5 << "Deutsch" << "focus"
+        QTest::newRow("empty folder") << "   " << false << 5 << "Deutsch"
+                                      << "focus"
                                       << "{old}" << 5 << "brae_eng.ini"
                                       << "Please enter the folder of saving downloaded files";
-        QTest::newRow("relative folder") << "music" << false << 5 << "Deutsch" << "focus"
+        QTest::newRow("relative folder") << "music" << false << 5 << "Deutsch"
+                                         << "focus"
                                          << "{old}" << 5 << "brae_eng.ini"
                                          << "The save folder must be a full path";
         QTest::newRow("folder below a file") << "{w}/file/x" << false << 5 << "Deutsch"
-                                             << "focus" << "{old}" << 5 << "brae_eng.ini"
+                                             << "focus"
+                                             << "{old}" << 5 << "brae_eng.ini"
                                              << "The save folder cannot be created:";
         // Not writable even for root.
         QTest::newRow("folder not writable") << "/proc/self" << false << 5 << "Deutsch"
-                                             << "focus" << "{old}" << 5 << "brae_eng.ini"
+                                             << "focus"
+                                             << "{old}" << 5 << "brae_eng.ini"
                                              << "The save folder is not writable:";
     }
     void ok()

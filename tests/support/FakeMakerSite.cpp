@@ -61,8 +61,7 @@ TScriptedReply TFakeMakerSite::answer(const TRecordedRequest& request)
             200, "OK", "; latest release\r\n[ Quillbrook ]\r\n\t ver \t=  " + version + " \t\r\n",
             text);
     case TVerReply::UpperCase:
-        return TScriptedReply::Response(200, "OK", "[QUILLBROOK]\r\nVER=" + version + "\r\n",
-                                        text);
+        return TScriptedReply::Response(200, "OK", "[QUILLBROOK]\r\nVER=" + version + "\r\n", text);
     case TVerReply::Bom:
         return TScriptedReply::Response(200, "OK", "\xEF\xBB\xBF" + plain, text);
     case TVerReply::Html:

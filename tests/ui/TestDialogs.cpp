@@ -151,10 +151,9 @@ private Q_SLOTS:
     {
         QVERIFY(QDir().mkpath(m_appDir.filePath(QStringLiteral("language"))));
         for (const char* file : {"brae_eng.ini", "brae_deu.ini"})
-            QVERIFY(QFile::copy(qbtest::sourceLanguageDir() + QLatin1Char('/') +
-                                    QLatin1String(file),
-                                m_appDir.filePath(QStringLiteral("language/")) +
-                                    QLatin1String(file)));
+            QVERIFY(
+                QFile::copy(qbtest::sourceLanguageDir() + QLatin1Char('/') + QLatin1String(file),
+                            m_appDir.filePath(QStringLiteral("language/")) + QLatin1String(file)));
     }
 
     void init()
@@ -268,27 +267,40 @@ private Q_SLOTS:
             d.CBoxDownloadAllSoundFiles->setChecked(true);
             d.LngList->setCurrentIndex(0);
         };
-        whileOpen(m_settings.get(), [&] {
-            edit();
-            QTest::mouseClick(m_settings->ButtCancel, Qt::LeftButton);
-        }, [&] { m_settings->ShowModal(); });
-        whileOpen(m_settings.get(), [&] {
-            edit();
-            QTest::keyClick(m_settings.get(), Qt::Key_Escape);
-        }, [&] { m_settings->ShowModal(); });
-        whileOpen(m_settings.get(), [&] {
-            edit();
-            m_settings->close();
-        }, [&] { m_settings->ShowModal(); });
+        whileOpen(
+            m_settings.get(),
+            [&] {
+                edit();
+                QTest::mouseClick(m_settings->ButtCancel, Qt::LeftButton);
+            },
+            [&] { m_settings->ShowModal(); });
+        whileOpen(
+            m_settings.get(),
+            [&] {
+                edit();
+                QTest::keyClick(m_settings.get(), Qt::Key_Escape);
+            },
+            [&] { m_settings->ShowModal(); });
+        whileOpen(
+            m_settings.get(),
+            [&] {
+                edit();
+                m_settings->close();
+            },
+            [&] { m_settings->ShowModal(); });
         QCOMPARE(AppSettings().SaveToFolder(), m_work.filePath(QStringLiteral("save/")));
         QVERIFY(!AppSettings().DownloadAllSoundFiles());
         QCOMPARE(AppSettings().SelectLanguage(), QStringLiteral("brae_eng.ini"));
         QVERIFY(m_store.written.isEmpty());
         // Each showing starts from the settings again.
-        whileOpen(m_settings.get(), [&] {
-            QCOMPARE(m_settings->SaveToFolder->text(), m_work.filePath(QStringLiteral("save/")));
-            QVERIFY(!m_settings->CBoxDownloadAllSoundFiles->isChecked());
-        }, [&] { m_settings->ShowModal(); });
+        whileOpen(
+            m_settings.get(),
+            [&] {
+                QCOMPARE(m_settings->SaveToFolder->text(),
+                         m_work.filePath(QStringLiteral("save/")));
+                QVERIFY(!m_settings->CBoxDownloadAllSoundFiles->isChecked());
+            },
+            [&] { m_settings->ShowModal(); });
     }
 
     void aboutBoxShowsTheVersionAndTheSite()
@@ -314,30 +326,39 @@ private Q_SLOTS:
             [&] { m_win->ButtAbout->trigger(); });
         // In another language at its next showing.
         QVERIFY(LoadLanguageFile(m_appDir.filePath(QStringLiteral("language/brae_deu.ini"))));
-        whileOpen(m_about.get(), [&] {
-            QCOMPARE(m_about->windowTitle(), QStringLiteral("Über"));
-            QCOMPARE(m_about->ButtClose->text(), QStringLiteral("Schließen"));
-            QCOMPARE(m_about->LabelVer->text(), QStringLiteral("Version:2.8"));
-        }, [&] { m_win->PMenuBraeAbout->trigger(); });
+        whileOpen(
+            m_about.get(),
+            [&] {
+                QCOMPARE(m_about->windowTitle(), QStringLiteral("Über"));
+                QCOMPARE(m_about->ButtClose->text(), QStringLiteral("Schließen"));
+                QCOMPARE(m_about->LabelVer->text(), QStringLiteral("Version:2.8"));
+            },
+            [&] { m_win->PMenuBraeAbout->trigger(); });
     }
 
     void addLinksKeepsWhatWasTypedWhenShownAgain()
     {
         createWindows();
-        whileOpen(m_add.get(), [&] {
-            m_add->Link->setPlainText(QStringLiteral("typed before minimising"));
-            m_add->CBoximmediately->setChecked(false);
-            // What a restore from minimised sends.
-            QShowEvent restored;
-            QCoreApplication::sendEvent(m_add.get(), &restored);
-            QCOMPARE(m_add->Link->toPlainText(), QStringLiteral("typed before minimising"));
-            QVERIFY(!m_add->CBoximmediately->isChecked());
-        }, [&] { m_add->ShowModal(); });
+        whileOpen(
+            m_add.get(),
+            [&] {
+                m_add->Link->setPlainText(QStringLiteral("typed before minimising"));
+                m_add->CBoximmediately->setChecked(false);
+                // What a restore from minimised sends.
+                QShowEvent restored;
+                QCoreApplication::sendEvent(m_add.get(), &restored);
+                QCOMPARE(m_add->Link->toPlainText(), QStringLiteral("typed before minimising"));
+                QVERIFY(!m_add->CBoximmediately->isChecked());
+            },
+            [&] { m_add->ShowModal(); });
         // Opened again, it starts empty.
-        whileOpen(m_add.get(), [&] {
-            QVERIFY(m_add->Link->toPlainText().isEmpty());
-            QVERIFY(m_add->CBoximmediately->isChecked());
-        }, [&] { m_add->ShowModal(); });
+        whileOpen(
+            m_add.get(),
+            [&] {
+                QVERIFY(m_add->Link->toPlainText().isEmpty());
+                QVERIFY(m_add->CBoximmediately->isChecked());
+            },
+            [&] { m_add->ShowModal(); });
     }
 
     void messageBoxesShowPlainText()

@@ -75,7 +75,9 @@ private Q_SLOTS:
         m_queue = std::make_unique<TMessageQueue>();
         m_notices = std::make_unique<TVersionNotices>(m_prompts, m_desktop);
         m_check = std::make_unique<TVersionCheck>(*m_queue);
-        m_check->OnReport = [this](const TVersionOutcome& o) { m_notices->Report(o); };
+        m_check->OnReport = [this](const TVersionOutcome& o) {
+            m_notices->Report(o);
+        };
         m_check->Connect();
     }
 
@@ -91,13 +93,12 @@ private Q_SLOTS:
     {
         QTest::addColumn<TVerReply>("reply");
         QTest::addColumn<QString>("version");
-        QTest::addColumn<int>("mode"); // 0 at first show, 1 from the Help menu
+        QTest::addColumn<int>("mode");         // 0 at first show, 1 from the Help menu
         QTest::addColumn<QString>("expected"); // "ask X", "latest", "failed" or "nothing"
 
         const auto row = [](const char* name, TVerReply r, const char* v, int mode,
                             const char* expected) {
-            QTest::newRow(name) << r << QString::fromUtf8(v) << mode
-                                << QString::fromUtf8(expected);
+            QTest::newRow(name) << r << QString::fromUtf8(v) << mode << QString::fromUtf8(expected);
         };
         row("newer, silent", TVerReply::Plain, "2.9", 0, "ask 2.9");
         row("newer, asked", TVerReply::Plain, "2.9", 1, "ask 2.9");
