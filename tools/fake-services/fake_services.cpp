@@ -1,8 +1,10 @@
-// fake-services --hosts-file FILE [--tracks N] [--size BYTES] [--slow]
+// fake-services --hosts-file FILE [--tracks N] [--size BYTES] [--slow] [--version X]
 //
 // Serves N SoundCloud-like track pages and streams on 127.0.0.1, writes a hosts file for
 // QUILLBROOK_SERVICES that points the SoundCloud web host at them, prints one track link a
-// line, and serves until it is stopped (Ctrl+C).
+// line, and serves until it is stopped (Ctrl+C). With --version, a fake of our web site
+// answers the update check with version X (written as given, so anything can be tried).
+#include "FakeMakerSite.h"
 #include "FakeSoundCloud.h"
 
 #include <QCoreApplication>
@@ -12,6 +14,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <memory>
 #include <thread>
 
 namespace {
@@ -30,6 +33,7 @@ int main(int argc, char** argv)
     int tracks = 5;
     qint64 size = 3 * 1024 * 1024;
     bool slow = false;
+    QString version;
     for (int i = 0; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--hosts-file") && i + 1 < args.size())
             hostsFile = args[++i];
@@ -39,27 +43,39 @@ int main(int argc, char** argv)
             size = args[++i].toLongLong();
         else if (args[i] == QLatin1String("--slow"))
             slow = true;
+        else if (args[i] == QLatin1String("--version") && i + 1 < args.size())
+            version = args[++i];
         else {
             std::fputs(
-                "usage: fake-services --hosts-file FILE [--tracks N] [--size BYTES] [--slow]\n",
+                "usage: fake-services --hosts-file FILE [--tracks N] [--size BYTES] [--slow]\n"
+                "                     [--version X]\n",
                 stderr);
             return 2;
         }
     }
     if (hostsFile.isEmpty() || tracks < 1 || size < 0) {
-        std::fputs("usage: fake-services --hosts-file FILE [--tracks N] [--size BYTES] [--slow]\n",
+        std::fputs("usage: fake-services --hosts-file FILE [--tracks N] [--size BYTES] [--slow]\n"
+                "                     [--version X]\n",
                    stderr);
         return 2;
     }
 
     qbtest::TFakeSoundCloud service;
     const QString host = service.Host();
+    std::unique_ptr<qbtest::TFakeMakerSite> maker;
+    QString makerHost = host;
+    if (!version.isEmpty()) {
+        maker = std::make_unique<qbtest::TFakeMakerSite>();
+        maker->SetReply(qbtest::TVerReply::Plain, version);
+        makerHost = maker->Host();
+    }
     QFile hosts(hostsFile);
     if (!hosts.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(hostsFile));
         return 1;
     }
-    hosts.write(QStringLiteral("[Hosts]\nSoundCloudWeb=%1\nMaker=%1\n").arg(host).toUtf8());
+    hosts.write(
+        QStringLiteral("[Hosts]\nSoundCloudWeb=%1\nMaker=%2\n").arg(host, makerHost).toUtf8());
     hosts.close();
 
     static const char* const kNames[] = {"Morning Tide", "Copper Lanterns", "Slow River",
