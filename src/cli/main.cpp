@@ -37,34 +37,20 @@ void onSignal(int)
 int usage(FILE* to)
 {
     std::fputs("Usage: quillbrook-cli download LINK... [--save-to DIR]\n"
-               "       quillbrook-cli follow add NAME... | remove NAME... | list |
-"
-               "                             auto-check NAME on|off
-"
-               "       quillbrook-cli version [--check]
-"
-               "
-"
-               "download: downloads SoundCloud track links into the save folder of your
-"
-               "settings (or DIR), up to ten at once, and exits when every job has ended: 0 when
-"
-               "all finished, 1 otherwise. Ctrl+C stops the running downloads.
-"
-               "
-"
-               "follow: changes and lists the followed users of the window (not while it runs:
-"
-               "exit code 3).
-"
-               "
-"
-               "version: prints the program's version. With --check, asks our web site for the
-"
-               "latest version and prints \"newer: X\" or \"latest\" (exit 0) or \"failed: reason\"
-"
-               "(exit 1).
-",
+               "       quillbrook-cli follow add NAME... | remove NAME... | list |\n"
+               "                             auto-check NAME on|off\n"
+               "       quillbrook-cli version [--check]\n"
+               "\n"
+               "download: downloads SoundCloud track links into the save folder of your\n"
+               "settings (or DIR), up to ten at once, and exits when every job has ended: 0 when\n"
+               "all finished, 1 otherwise. Ctrl+C stops the running downloads.\n"
+               "\n"
+               "follow: changes and lists the followed users of the window (not while it runs:\n"
+               "exit code 3).\n"
+               "\n"
+               "version: prints the program's version. With --check, asks our web site for the\n"
+               "latest version and prints \"newer: X\" or \"latest\" (exit 0) or \"failed: reason\"\n"
+               "(exit 1).\n",
                to);
     return to == stdout ? 0 : 2;
 }
