@@ -2,6 +2,7 @@
 
 #include "AVApi.h"
 #include "MediaRecords.h"
+#include "TFFOptionParser.h"
 
 #include <algorithm>
 #include <cerrno>

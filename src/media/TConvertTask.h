@@ -1,7 +1,5 @@
 #pragma once
 
-#include "TFFOptionParser.h"
-
 #include <atomic>
 #include <cstdint>
 #include <functional>

@@ -13,6 +13,7 @@
 #include <mutex>
 #include <string>
 #include <sys/resource.h>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -248,7 +249,29 @@ void TFFEncoder::Start(int threadCount)
         m_shared->running = threads;
     }
     for (int i = 0; i < threads; ++i) {
-        std::thread(Work, m_shared, m_self, m_progressInterval, m_priority).detach();
+        try {
+            std::thread(Work, m_shared, m_self, m_progressInterval, m_priority).detach();
+        } catch (const std::system_error& e) {
+            std::lock_guard lock(m_shared->mutex);
+            m_shared->running -= threads - i; // those that will not run
+            if (i == 0) {
+                // No thread at all: every task ends here, with the reason.
+                TConvertTask::TOutcome failed;
+                failed.exception = true;
+                failed.message = std::string("Cannot start a conversion thread: ") + e.what();
+                for (std::size_t index = 0; index < m_shared->tasks.size(); ++index) {
+                    if (m_shared->tasks[index]) {
+                        m_shared->tasks[index].reset();
+                        PostTerminate(*m_shared, m_self, int(index), failed);
+                    }
+                }
+            }
+            if (m_shared->running == 0) { // the threads that did start are done already
+                PostLastTerminate(*m_shared, m_self);
+                m_shared->idle.notify_all();
+            }
+            break; // the threads that run take every task
+        }
     }
 }
 
