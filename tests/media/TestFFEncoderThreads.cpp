@@ -14,7 +14,7 @@
 #include <memory>
 
 // Encoders on their threads: several at once, stopped, destroyed while working.
-class TestEncoderThreads : public QObject
+class TestFFEncoderThreads : public QObject
 {
     Q_OBJECT
 
@@ -133,5 +133,5 @@ private Q_SLOTS:
     }
 };
 
-QB_TEST(TestEncoderThreads, "e2e");
-#include "TestEncoderThreads.moc"
+QB_TEST(TestFFEncoderThreads, "e2e");
+#include "TestFFEncoderThreads.moc"
