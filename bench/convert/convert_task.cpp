@@ -2,7 +2,7 @@
 // builder's records, one task started on the encoder's thread.
 //   bench_convert_task LIBAV_FOLDER INPUT SAVE_FOLDER
 // Prints the output file's path; exit code 0 only when the task finished.
-#include "app/WindowMessages.h"
+#include "base/TMessageQueue.h"
 #include "convert/TfrmOption.h"
 #include "media/NativeFilters.h"
 #include "media/TFFEncoder.h"

@@ -2,7 +2,8 @@
 
 #include "TAVLibrary.h"
 #include "TConvertTask.h"
-#include "app/WindowMessages.h"
+#include "base/TMessageQueue.h"
+#include "base/ThreadRegistry.h"
 
 #include <QFile>
 
@@ -14,7 +15,6 @@
 #include <string>
 #include <sys/resource.h>
 #include <system_error>
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -250,7 +250,9 @@ void TFFEncoder::Start(int threadCount)
     }
     for (int i = 0; i < threads; ++i) {
         try {
-            std::thread(Work, m_shared, m_self, m_progressInterval, m_priority).detach();
+            ThreadRegistry::Start(
+                [shared = m_shared, self = m_self, interval = m_progressInterval,
+                 priority = m_priority] { Work(shared, self, interval, priority); });
         } catch (const std::system_error& e) {
             std::lock_guard lock(m_shared->mutex);
             m_shared->running -= threads - i; // those that will not run

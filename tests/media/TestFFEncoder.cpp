@@ -2,7 +2,7 @@
 #include "MediaFixtures.h"
 #include "TestRegistry.h"
 
-#include "app/WindowMessages.h"
+#include "base/TMessageQueue.h"
 #include "media/EFFmpegError.h"
 #include "media/NativeFilters.h"
 #include "media/TAVLibrary.h"
