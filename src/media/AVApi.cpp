@@ -8,6 +8,14 @@ std::string AVErrorText(int error)
     return text;
 }
 
+namespace {
+
+// Demuxers of the files the program converts (MP4/3GP, WebM/Matroska, FLV) and of common
+// audio files.
+const char* const kContainers = "mov,matroska,flv,mp3,aac,ogg,wav,flac,asf,avi,mpegts,mpeg";
+
+} // namespace
+
 TInputPtr OpenMediaInput(const std::string& path, const std::string& formatName,
                          const AVIOInterruptCB* interrupt, std::string& error)
 {
@@ -29,9 +37,14 @@ TInputPtr OpenMediaInput(const std::string& path, const std::string& formatName,
         raw->interrupt_callback = *interrupt;
     AVDictionary* options = nullptr;
     av.av_dict_set(&options, "protocol_whitelist", "file", 0);
+    av.av_dict_set(&options, "format_whitelist", kContainers, 0);
     // On failure avformat_open_input frees the context itself.
     const int opened = av.avformat_open_input(&raw, ("file:" + path).c_str(), format, &options);
     av.av_dict_free(&options);
+    if (opened == AVERROR(EINVAL)) {
+        error = path + ": not a media file of a supported format";
+        return nullptr;
+    }
     if (opened < 0) {
         error = path + ": " + AVErrorText(opened);
         return nullptr;

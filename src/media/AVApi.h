@@ -168,8 +168,9 @@ using TResamplerPtr = std::unique_ptr<SwrContext, TResamplerFree>;
 using TAudioFifoPtr = std::unique_ptr<AVAudioFifo, TAudioFifoFree>;
 using TIOContextPtr = std::unique_ptr<AVIOContext, TIOContextFree>;
 
-// Opens and probes a local media file. Only the "file" protocol is allowed, so a playlist
-// or reference inside a downloaded file cannot make FFmpeg reach the network. An empty
-// format name means "detect". On failure returns null and sets error.
+// Opens and probes a local media file. Only plain container formats are taken (no playlists
+// or other formats that open further files and could wait forever for a live stream) and
+// only the "file" protocol, so nothing in a downloaded file makes FFmpeg reach the network.
+// An empty format name means "detect". On failure returns null and sets error.
 TInputPtr OpenMediaInput(const std::string& path, const std::string& formatName,
                          const AVIOInterruptCB* interrupt, std::string& error);

@@ -62,6 +62,32 @@ AVSampleFormat ChooseSampleFormat(const AVCodec& codec, AVSampleFormat in)
     return codec.sample_fmts[0];
 }
 
+// Float samples out of all proportion (NaN, infinities, millions) come only from damaged
+// input; they trip an assertion inside LAME that aborts the process. Loud but real audio
+// stays far below this bound.
+constexpr float kSampleLimit = 8.0f;
+
+void BoundSamples(AVFrame& frame)
+{
+    const auto format = AVSampleFormat(frame.format);
+    if (format != AV_SAMPLE_FMT_FLT && format != AV_SAMPLE_FMT_FLTP)
+        return;
+    const bool planar = format == AV_SAMPLE_FMT_FLTP;
+    const int channels = frame.ch_layout.nb_channels;
+    const int planes = planar ? channels : 1;
+    const int count = planar ? frame.nb_samples : frame.nb_samples * channels;
+    for (int p = 0; p < planes; ++p) {
+        float* samples = reinterpret_cast<float*>(frame.extended_data[p]);
+        for (int i = 0; i < count; ++i) {
+            const float v = samples[i];
+            if (!(v >= -kSampleLimit && v <= kSampleLimit)) // also NaN
+                samples[i] = v > kSampleLimit    ? kSampleLimit
+                             : v < -kSampleLimit ? -kSampleLimit
+                                                 : 0;
+        }
+    }
+}
+
 // The encoder's rate nearest to the input's (the first of equally near ones).
 int ChooseSampleRate(const AVCodec& codec, int in)
 {
@@ -621,6 +647,7 @@ bool TRunner::EncodeChunks(bool final, std::string& error)
         }
         av.av_audio_fifo_read(s.fifo.get(), reinterpret_cast<void**>(chunk->extended_data), n);
         chunk->nb_samples = n;
+        BoundSamples(*chunk);
         chunk->pts = s.samplesOut;
         s.samplesOut += n;
         r = av.avcodec_send_frame(s.encoder.get(), chunk);

@@ -90,6 +90,10 @@ QString makeMedia(const QString& folder, const QString& kind)
         made = runFfmpeg({f, lavfi, i, tone.arg(96000).arg(3), QStringLiteral("-af"),
                           QStringLiteral("pan=5.1|c0=c0|c1=c0|c2=c0|c3=c0|c4=c0|c5=c0"),
                           QStringLiteral("-c:a"), QStringLiteral("flac"), path});
+    } else if (kind == QLatin1String("loud")) {
+        path = folder + QStringLiteral("/loud.wav");
+        made = runFfmpeg({f, lavfi, i, QStringLiteral("aevalsrc=3e8*(2*random(0)-1):s=44100:d=2"),
+                          QStringLiteral("-c:a"), QStringLiteral("pcm_f32le"), path});
     } else if (kind == QLatin1String("video")) {
         path = folder + QStringLiteral("/silent.mp4");
         made = runFfmpeg({f, lavfi, i, picture.arg(2), QStringLiteral("-c:v"),
@@ -101,6 +105,12 @@ QString makeMedia(const QString& folder, const QString& kind)
         made = page.open(QIODevice::WriteOnly) &&
                page.write("<!DOCTYPE html>\n<html><head><title>Video unavailable</title></head>"
                           "<body><p>This video is not available.</p></body></html>\n") > 0;
+    } else if (kind == QLatin1String("playlist")) {
+        path = folder + QStringLiteral("/live.mp4");
+        QFile playlist(path);
+        made = playlist.open(QIODevice::WriteOnly) &&
+               playlist.write("#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXTINF:1,\n"
+                              "http://127.0.0.1:9/segment.ts\n") > 0;
     } else if (kind == QLatin1String("long")) {
         path = folder + QStringLiteral("/long.wav");
         made = runFfmpeg({f, lavfi, i, tone.arg(44100).arg(300), QStringLiteral("-c:a"),

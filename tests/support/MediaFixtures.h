@@ -19,8 +19,11 @@ bool runFfmpeg(const QStringList& args, const QString& stdoutFile = {});
 //   "webm"      3 s, VP8 + Vorbis stereo at 48 kHz, written as a stream: no duration
 //   "mono"      3 s, 16-bit PCM mono at 22.05 kHz in WAV
 //   "surround"  3 s, FLAC 5.1 at 96 kHz in Matroska
+//   "loud"      2 s, 32-bit float PCM mono at 44.1 kHz in WAV, noise of absurd amplitude as
+//               damaged input decodes to
 //   "video"     2 s, H.264 without audio
 //   "html"      an HTML page named like a video
+//   "playlist"  a live HLS playlist pointing at the network, named like a video
 //   "long"      5 min, 16-bit PCM mono at 44.1 kHz in WAV
 QString makeMedia(const QString& folder, const QString& kind);
 
