@@ -12,6 +12,8 @@
 #include "jobs/DownloadState.h"
 #include "jobs/ListViewModel.h"
 #include "language/LangStrings.h"
+#include "update/TVersionCheck.h"
+#include "update/TVersionNotices.h"
 #include "worker/DownloadEngine.h"
 
 #include <QItemSelectionModel>
@@ -56,8 +58,14 @@ MainController::MainController(IPrompts& prompts, IDesktop& desktop, QObject* pa
           *m_peopleList, *m_peopleSelection, *m_tracksList, *m_tracksSelection,
           m_engine->Intake(), m_engine->Workers(), m_prompts, m_desktop,
           TPeopleFile::DefaultPath())),
-      m_timer(std::make_unique<QTimer>())
+      m_timer(std::make_unique<QTimer>()),
+      m_versionNotices(std::make_unique<TVersionNotices>(m_prompts, m_desktop)),
+      m_versionCheck(std::make_unique<TVersionCheck>(*m_messages))
 {
+    m_versionCheck->OnReport = [this](const TVersionOutcome& outcome) {
+        m_versionNotices->Report(outcome);
+    };
+    m_versionCheck->Connect();
     m_timer->setInterval(1000);
     connect(m_timer.get(), &QTimer::timeout, this, &MainController::Timer1Timer);
     m_timer->start();
@@ -84,8 +92,15 @@ void MainController::FormShow()
 {
     m_following->FormShow();
     m_engine->State().MaxDownloads.store(10);
+    // A silent check at start-up; it runs on its own thread and never delays the window.
+    m_messages->Post(WM_CHECK_VERSION, 0);
     // Last: the daily check of followed users, with the list filled and the limit set.
     m_following->Checks().AutoCheckPeople();
+}
+
+void MainController::CheckForUpdates()
+{
+    m_messages->Post(WM_CHECK_VERSION, 1);
 }
 
 bool MainController::FormCloseQuery()

@@ -14,6 +14,8 @@ class TDownloadEngine;
 class TDownloadState;
 class TFollowing;
 class TMessageQueue;
+class TVersionCheck;
+class TVersionNotices;
 
 // The core half of the main window: lives on the GUI thread, receives the program's
 // messages, owns the list models with their selection models and runs the commands the
@@ -65,6 +67,10 @@ public:
     // The other product of ours offered under Tool, More Tools.
     static QString MoreToolsCaption();
 
+    // Help, Check for updates: a check that reports whatever it finds.
+    void CheckForUpdates();
+    TVersionCheck& VersionCheck() { return *m_versionCheck; }
+
 private:
     IPrompts& m_prompts;
     IDesktop& m_desktop;
@@ -79,4 +85,6 @@ private:
     std::unique_ptr<TDownloadListCommands> m_listCommands;
     std::unique_ptr<TFollowing> m_following;
     std::unique_ptr<QTimer> m_timer;
+    std::unique_ptr<TVersionNotices> m_versionNotices;
+    std::unique_ptr<TVersionCheck> m_versionCheck;
 };

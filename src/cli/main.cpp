@@ -3,15 +3,19 @@
 //   quillbrook-cli download LINK... [--save-to DIR]
 //   quillbrook-cli follow add|remove|list|auto-check ...
 //   quillbrook-cli check [NAME...] [--download] | check --daily
+//   quillbrook-cli version [--check]
 #include "CliCheck.h"
 #include "CliDownloader.h"
 #include "CliFollow.h"
 #include "base/AppSettings.h"
+#include "base/ProgramVersion.h"
+#include "base/TMessageQueue.h"
 #include "base/ThreadRegistry.h"
 #include "app/Folders.h"
 #include "app/SettingsStore.h"
 #include "app/Startup.h"
 #include "language/LangStrings.h"
+#include "update/TVersionCheck.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -60,21 +64,75 @@ int usage(FILE* to)
                "       quillbrook-cli follow add NAME... | remove NAME... | list |\n"
                "                             auto-check NAME on|off\n"
                "       quillbrook-cli check [NAME...] [--download] | check --daily\n"
+               "       quillbrook-cli version [--check]\n"
                "\n"
-               "Downloads SoundCloud track links into the save folder of your settings (or DIR),\n"
-               "up to ten at once, and exits when every job has ended: 0 when all finished,\n"
-               "1 otherwise. Ctrl+C stops the running downloads.\n"
+               "download: downloads SoundCloud track links into the save folder of your\n"
+               "settings (or DIR), up to ten at once, and exits when every job has ended: 0 when\n"
+               "all finished, 1 otherwise. Ctrl+C stops the running downloads.\n"
                "\n"
-               "follow changes and lists the followed users of the window (not while it runs:\n"
+               "follow: changes and lists the followed users of the window (not while it runs:\n"
                "exit code 3).\n"
                "\n"
-               "check looks for new tracks of the named followed users (all when none is\n"
+               "check: looks for new tracks of the named followed users (all when none is\n"
                "named); --download also downloads the newest of them as the settings say.\n"
                "check --daily runs the daily check of the window's start: users with\n"
                "auto-check on who were not checked today, downloads on. Exit code 1 when a\n"
-               "check or a download failed, 3 while the window runs.\n",
+               "check or a download failed, 3 while the window runs.\n"
+               "\n"
+               "version: prints the program's version. With --check, asks our web site for the\n"
+               "latest version and prints \"newer: X\" or \"latest\" (exit 0) or \"failed: reason\"\n"
+               "(exit 1).\n",
                to);
     return to == stdout ? 0 : 2;
+}
+
+// quillbrook-cli version [--check]
+int runVersion(const QStringList& args, const char* argv0)
+{
+    if (args.isEmpty()) {
+        std::printf("%s\n", qPrintable(ProgramVersion()));
+        return 0;
+    }
+    if (args != QStringList{QStringLiteral("--check")})
+        return usage(stderr);
+    {
+        NativeSettingsBackend store;
+        PrepareSession(ExecutablePath(argv0), DocumentsFolder(), store);
+    }
+    TMessageQueue queue;
+    TVersionCheck check(queue);
+    check.Connect();
+    int code = 1;
+    bool reported = false;
+    check.OnReport = [&code, &reported](const TVersionOutcome& outcome) {
+        switch (outcome.kind) {
+        case TVersionOutcome::Newer:
+            std::printf("newer: %s\n", qPrintable(outcome.version));
+            code = 0;
+            break;
+        case TVersionOutcome::Latest:
+            std::printf("latest\n");
+            code = 0;
+            break;
+        case TVersionOutcome::Failed:
+            std::printf("failed: %s\n", qPrintable(outcome.reason));
+            code = 1;
+            break;
+        }
+        std::fflush(stdout);
+        reported = true;
+        QCoreApplication::exit(code);
+    };
+    check.WMCheckVersion(1);
+    if (!reported)
+        code = QCoreApplication::exec();
+    // The check's thread may still be ending; it uses nothing a normal exit destroys, but
+    // leave nothing to chance.
+    if (ThreadRegistry::LiveCount() > 0) {
+        std::fflush(nullptr);
+        std::_Exit(code);
+    }
+    return code;
 }
 
 } // namespace
@@ -99,6 +157,8 @@ int main(int argc, char** argv)
             LoadDefaultLanguage();
         return RunCheckCommand(args, ::isatty(STDOUT_FILENO) == 1, installInterrupt);
     }
+    if (command == QLatin1String("version"))
+        return runVersion(args, argv[0]);
     if (command != QLatin1String("download"))
         return usage(stderr);
 

@@ -95,6 +95,11 @@ std::vector<LangKey> makeKeys()
         {"Msg1_9", s("Checking ...")},
         {"Msg1_10", s("The followed name already exists in the list")},
         {"Msg1_11", s("Do you want to delete the selected user(s)?")},
+        {"Msg6_1", s("Could not check for a newer version:")},
+        {"Msg8_1", s("The save folder must be a full path (starting with / or ~/):")},
+        {"Msg8_2", s("The save folder cannot be created:")},
+        {"Msg8_3", s("The save folder is not writable:")},
+        {"Msg8_4", s("The language file cannot be loaded:")},
     };
 }
 
@@ -143,6 +148,17 @@ void LoadDefaultLanguage()
 QString LanguageDisplayName(const QString& path)
 {
     return IniFile::load(path).value(QStringLiteral("Info"), QStringLiteral("Language"));
+}
+
+QString LanguageLocaleName(const QString& path)
+{
+    const QString locale =
+        IniFile::load(path).value(QStringLiteral("Info"), QStringLiteral("Locale"));
+    if (!locale.isEmpty())
+        return locale;
+    const QString base = QFileInfo(path).completeBaseName();
+    const qsizetype sep = base.lastIndexOf(QLatin1Char('_'));
+    return sep < 0 ? QString() : base.mid(sep + 1);
 }
 
 void ApplyLanguage(int window)

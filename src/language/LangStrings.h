@@ -31,6 +31,10 @@ void LoadDefaultLanguage();
 // The display name in the "Info" section ("Language"), trimmed; empty when absent.
 QString LanguageDisplayName(const QString& path);
 
+// The locale of a language file for the toolkit's own texts: "Locale" in the "Info" section
+// ("de"), else the part of the file name after its last "_" ("brae_deu.ini" gives "deu").
+QString LanguageLocaleName(const QString& path);
+
 // Window numbers of ApplyLanguage.
 enum LanguageWindow : int
 {

@@ -1,9 +1,13 @@
 #include "DesktopFrontEnd.h"
 
 #include "DesktopServices.h"
+#include "TAboutWin.h"
 #include "TAddWin.h"
+#include "TBraeSettingsWin.h"
 #include "TTarnMainWin.h"
 #include "app/MainController.h"
+#include "app/SettingsForm.h"
+#include "app/SettingsStore.h"
 #include "base/ThreadRegistry.h"
 
 #include <QApplication>
@@ -30,7 +34,9 @@ QApplication& DesktopFrontEnd::app()
 void DesktopFrontEnd::showStartupError(const QString& text)
 {
     app();
-    QMessageBox::warning(nullptr, QStringLiteral("Quillbrook"), text);
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Quillbrook"), text, QMessageBox::Ok);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
 }
 
 int DesktopFrontEnd::runWindows()
@@ -43,6 +49,15 @@ int DesktopFrontEnd::runWindows()
     prompts.setParentWindow(&mainWindow);
     TAddWin addWin(controller, &mainWindow);
     mainWindow.SetAddWin(&addWin);
+    TAboutWin aboutWin(desktop, &mainWindow);
+    mainWindow.SetAboutWin(&aboutWin);
+    QtPrompts settingsPrompts;
+    SettingsForm settingsForm(settingsPrompts, [] {
+        return std::make_unique<NativeSettingsBackend>();
+    });
+    TBraeSettingsWin settingsWin(settingsForm, &mainWindow);
+    settingsPrompts.setParentWindow(&settingsWin);
+    mainWindow.SetSettingsWin(&settingsWin);
     mainWindow.show();
     const int code = application.exec();
     if (ThreadRegistry::LiveCount() > 0) {

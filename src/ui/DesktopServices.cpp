@@ -11,22 +11,33 @@
 
 namespace {
 const QString kCaption = QStringLiteral("Quillbrook");
+
+// Every box shows its text as plain text: a version or a track name from a server that
+// holds markup must not turn into a link or formatting.
+int show(QWidget* parent, QMessageBox::Icon icon, const QString& text,
+         QMessageBox::StandardButtons buttons, QMessageBox::StandardButton preset)
+{
+    QMessageBox box(icon, kCaption, text, buttons, parent);
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(preset);
+    return box.exec();
 }
+} // namespace
 
 bool QtPrompts::askYesNo(const QString& text)
 {
-    return QMessageBox::question(m_parent, kCaption, text, QMessageBox::Yes | QMessageBox::No,
-                                 QMessageBox::No) == QMessageBox::Yes;
+    return show(m_parent, QMessageBox::Question, text, QMessageBox::Yes | QMessageBox::No,
+                QMessageBox::No) == QMessageBox::Yes;
 }
 
 void QtPrompts::information(const QString& text)
 {
-    QMessageBox::information(m_parent, kCaption, text);
+    show(m_parent, QMessageBox::Information, text, QMessageBox::Ok, QMessageBox::Ok);
 }
 
 void QtPrompts::warning(const QString& text)
 {
-    QMessageBox::warning(m_parent, kCaption, text);
+    show(m_parent, QMessageBox::Warning, text, QMessageBox::Ok, QMessageBox::Ok);
 }
 
 void QtDesktop::openUrl(const QString& address)

@@ -49,13 +49,19 @@ TAddWin::~TAddWin() = default;
 int TAddWin::ShowModal(const QString& text)
 {
     m_pending = text;
+    m_opening = true;
     return exec();
 }
 
 void TAddWin::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    FormShow();
+    // Filled when opened only: the show event after a restore from minimised keeps what
+    // the user typed or pasted.
+    if (m_opening) {
+        m_opening = false;
+        FormShow();
+    }
 }
 
 void TAddWin::FormShow()

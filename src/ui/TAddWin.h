@@ -40,4 +40,5 @@ private:
     MainController& m_controller;
     std::unique_ptr<LanguageTarget> m_languageTarget;
     QString m_pending;
+    bool m_opening = false;
 };

@@ -1,9 +1,12 @@
 #include "TTarnMainWin.h"
 
+#include "QtStandardTexts.h"
 #include "ReportView.h"
 #include "StatusIconDelegate.h"
+#include "TAboutWin.h"
 #include "TFollowPanel.h"
 #include "TAddWin.h"
+#include "TBraeSettingsWin.h"
 #include "base/AppSettings.h"
 #include "app/MainController.h"
 #include "jobs/DownloadListCommands.h"
@@ -75,6 +78,8 @@ TTarnMainWin::TTarnMainWin(MainController& controller, QWidget* parent)
     setCentralWidget(Splitter1);
     m_languageTarget =
         std::make_unique<LanguageTarget>(LANG_MAIN_WINDOW, [this] { ApplyLanguageTexts(); });
+    m_standardTexts = std::make_unique<QtStandardTexts>();
+    connectDialogCommands();
     FormCreate();
 }
 
@@ -181,10 +186,6 @@ void TTarnMainWin::createMenu()
     PMenuBrae_Help->addAction(PMenyBraeChecktheupdate);
     PMenuBrae_Help->addAction(PMenuBraeAbout);
 
-    // Commands that are not part of this build yet stay visibly disabled.
-    for (QAction* a : {PMenuBraeSettings, PMenyBraeChecktheupdate, PMenuBraeAbout})
-        a->setEnabled(false);
-
     PasteLinks = namedAction(this, "PasteLinks", QString());
     PasteLinks->setShortcut(QKeySequence::Paste);
     PasteLinks->setShortcutContext(Qt::WindowShortcut);
@@ -239,8 +240,6 @@ void TTarnMainWin::createToolBar()
     ButtHelp->setVisible(false);
     ButtAbout->setVisible(false);
 
-    for (QAction* a : {TButSettings, ButtAbout})
-        a->setEnabled(false);
     connect(TButAdd, &QAction::triggered, this, &TTarnMainWin::PMenuBraeAddClick);
     connect(ButtDelete, &QAction::triggered, this, &TTarnMainWin::PMenuBraeDeleteClick);
     connect(ButtDownload, &QAction::triggered, this, &TTarnMainWin::PMenuBraeDownloadClick);
@@ -344,6 +343,8 @@ void TTarnMainWin::ApplyLanguageTexts()
     FollowuserPanel->ApplyLanguageTexts();
 
     m_controller.ApplyListHeaders();
+    m_standardTexts->Follow(AppSettings().LanguageFilePath());
+    Q_EMIT LanguageApplied();
 }
 
 void TTarnMainWin::closeEvent(QCloseEvent* event)
@@ -475,4 +476,31 @@ void TTarnMainWin::PMenuBraeOnlineHelpClick()
 void TTarnMainWin::PMenuMoreToolsClick()
 {
     m_controller.OpenMoreTools();
+}
+
+void TTarnMainWin::connectDialogCommands()
+{
+    connect(PMenuBraeSettings, &QAction::triggered, this, &TTarnMainWin::PMenuBraeSettingsClick);
+    connect(TButSettings, &QAction::triggered, this, &TTarnMainWin::PMenuBraeSettingsClick);
+    connect(PMenuBraeAbout, &QAction::triggered, this, &TTarnMainWin::PMenuBraeAboutClick);
+    connect(ButtAbout, &QAction::triggered, this, &TTarnMainWin::PMenuBraeAboutClick);
+    connect(PMenyBraeChecktheupdate, &QAction::triggered, this,
+            &TTarnMainWin::PMenyBraeChecktheupdateClick);
+}
+
+void TTarnMainWin::PMenuBraeSettingsClick()
+{
+    if (m_settingsWin)
+        m_settingsWin->ShowModal();
+}
+
+void TTarnMainWin::PMenuBraeAboutClick()
+{
+    if (m_aboutWin)
+        m_aboutWin->ShowModal();
+}
+
+void TTarnMainWin::PMenyBraeChecktheupdateClick()
+{
+    m_controller.CheckForUpdates();
 }

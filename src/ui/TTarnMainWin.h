@@ -17,7 +17,10 @@ class QTableView;
 class QToolBar;
 class QToolButton;
 class TAddWin;
+class TAboutWin;
+class TBraeSettingsWin;
 class TFollowPanel;
+class QtStandardTexts;
 
 // The main window: menu, toolbar, the download list and, to its right, the followed-users
 // panel. Its handlers forward to the core half (MainController).
@@ -32,6 +35,9 @@ public:
     bool AlwaysOnTop() const { return m_alwaysOnTop; }
     // The add-links dialog, created after the window.
     void SetAddWin(TAddWin* addWin) { m_addWin = addWin; }
+    // The about and settings dialogs, created after the add-links dialog.
+    void SetAboutWin(TAboutWin* aboutWin) { m_aboutWin = aboutWin; }
+    void SetSettingsWin(TBraeSettingsWin* settingsWin) { m_settingsWin = settingsWin; }
 
     // Menu
     QMenu* PMenuBrae_File = nullptr;
@@ -103,9 +109,17 @@ public:
     void PMenuBrae_ShowGirdLineClick();
     void PMenuBraeOnlineHelpClick();
     void PMenuMoreToolsClick();
+    void PMenuBraeSettingsClick();
+    void PMenuBraeAboutClick();
+    void PMenyBraeChecktheupdateClick();
 
     // Copies the language texts into captions, hints and column headers.
     void ApplyLanguageTexts();
+
+Q_SIGNALS:
+    // After the window took over the texts of a (new) language: panels of their own
+    // re-text themselves here.
+    void LanguageApplied();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -119,9 +133,13 @@ private:
     void createToolBar();
     void createDownloadPanel();
     void createFollowPanel();
+    void connectDialogCommands();
 
     MainController& m_controller;
     TAddWin* m_addWin = nullptr;
+    TAboutWin* m_aboutWin = nullptr;
+    TBraeSettingsWin* m_settingsWin = nullptr;
+    std::unique_ptr<QtStandardTexts> m_standardTexts;
     std::unique_ptr<LanguageTarget> m_languageTarget;
     bool m_alwaysOnTop = false;
     bool m_shown = false;

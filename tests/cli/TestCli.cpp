@@ -1,3 +1,4 @@
+#include "FakeMakerSite.h"
 #include "FakeSoundCloud.h"
 #include "TestRegistry.h"
 
@@ -135,6 +136,51 @@ private Q_SLOTS:
         }
     }
 
+    void versionPrintsTheProgramsVersion()
+    {
+        qbtest::TFakeSoundCloud sc;
+        const TRun r = finish(start(sc, {"version"}));
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.out, QStringLiteral("2.8\n"));
+    }
+
+    void versionCheck_data()
+    {
+        QTest::addColumn<int>("reply");
+        QTest::addColumn<QString>("version");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("out");
+        QTest::newRow("newer") << int(qbtest::TVerReply::Plain) << "3.1" << 0 << "newer: 3.1\n";
+        QTest::newRow("same") << int(qbtest::TVerReply::Plain) << "2.8" << 0 << "latest\n";
+        QTest::newRow("404") << int(qbtest::TVerReply::NotFoundWithBody) << "9.9" << 1
+                             << "failed: the server answered 404 Not Found\n";
+        QTest::newRow("garbage") << int(qbtest::TVerReply::Plain) << "nan" << 1
+                                 << "failed: the reply holds no valid version\n";
+    }
+    void versionCheck()
+    {
+        QFETCH(int, reply);
+        QFETCH(QString, version);
+        QFETCH(int, code);
+        QFETCH(QString, out);
+        qbtest::TFakeMakerSite site;
+        site.SetReply(qbtest::TVerReply(reply), version);
+        const QString hosts = m_dir.filePath(QStringLiteral("maker.ini"));
+        QFile f(hosts);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write("[Hosts]\nMaker=" + site.Host().toUtf8() + "\n");
+        f.close();
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QUILLBROOK_SERVICES"), hosts);
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(QB_BIN_DIR "/quillbrook-cli"), {"version", "--check"});
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitCode(), code);
+        QCOMPARE(QString::fromUtf8(p.readAllStandardOutput()), out);
+        QCOMPARE(site.VersionRequests(), 1);
+    }
+
     void usageErrors_data()
     {
         QTest::addColumn<QStringList>("args");
@@ -142,6 +188,7 @@ private Q_SLOTS:
         QTest::newRow("unknown command") << QStringList{"fetch", "x"};
         QTest::newRow("no links") << QStringList{"download"};
         QTest::newRow("only bad links") << QStringList{"download", "ftp://soundcloud.com/a"};
+        QTest::newRow("version with an unknown option") << QStringList{"version", "--now"};
     }
     void usageErrors()
     {

@@ -3,6 +3,7 @@
 #include "base/AppSettings.h"
 
 #include <QDir>
+#include <QFile>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -31,7 +32,14 @@ void isolateUserFolders()
     setenv("XDG_CACHE_HOME", (h + "/.cache").constData(), 1);
     setenv("XDG_RUNTIME_DIR", (h + "/runtime").constData(), 1);
     setenv("XDG_DOCUMENTS_DIR", (h + "/Documents").constData(), 1);
-    unsetenv("QUILLBROOK_SERVICES");
+    // Our own hosts file: the maker's site is a closed local port, so the update check of a
+    // window under test never leaves the machine (a test that needs the site starts a fake).
+    const QString services = home + QStringLiteral("/services.ini");
+    QFile file(services);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write("[Hosts]\nMaker=127.0.0.1:1\n");
+    file.close();
+    setenv("QUILLBROOK_SERVICES", QFile::encodeName(services).constData(), 1);
     QStandardPaths::setTestModeEnabled(true);
     // The data folder as start-up sets it, so nothing lands in the working folder.
     AppSettings().SetDataDir(home + QStringLiteral("/Documents/Quillbrook/"));

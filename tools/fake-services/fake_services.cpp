@@ -1,11 +1,14 @@
-// fake-services --hosts-file FILE [--tracks N] [--size BYTES] [--slow]
+// fake-services --hosts-file FILE [--tracks N] [--size BYTES] [--slow] [--version X]
 //               [--users NAME,NAME...] [--user-tracks N] [--grow]
 //
 // Serves N SoundCloud-like track pages and streams on 127.0.0.1, writes a hosts file for
 // QUILLBROOK_SERVICES that points the SoundCloud web host at them, prints one track link a
-// line, and serves until it is stopped (Ctrl+C). With --users it also serves the API's
-// track lists of those users (--user-tracks each, default 3; their tracks download like the
-// others); --grow adds one new track to a user's list at every check.
+// line, and serves until it is stopped (Ctrl+C). With --version, a fake of our web site
+// answers the update check with version X (written as given, so anything can be tried).
+// With --users it also serves the API's track lists of those users (--user-tracks each,
+// default 3; their tracks download like the others); --grow adds one new track to a user's
+// list at every check.
+#include "FakeMakerSite.h"
 #include "FakeSoundCloud.h"
 #include "FakeSoundCloudApi.h"
 
@@ -16,13 +19,15 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <memory>
 #include <thread>
 
 namespace {
 int usage()
 {
     std::fputs("usage: fake-services --hosts-file FILE [--tracks N] [--size BYTES] [--slow]\n"
-               "                     [--users NAME,NAME...] [--user-tracks N] [--grow]\n",
+               "                     [--version X] [--users NAME,NAME...] [--user-tracks N]\n"
+               "                     [--grow]\n",
                stderr);
     return 2;
 }
@@ -45,6 +50,7 @@ int main(int argc, char** argv)
     QStringList users;
     int userTracks = 3;
     bool grow = false;
+    QString version;
     for (int i = 0; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--hosts-file") && i + 1 < args.size())
             hostsFile = args[++i];
@@ -60,6 +66,8 @@ int main(int argc, char** argv)
             userTracks = args[++i].toInt();
         else if (args[i] == QLatin1String("--grow"))
             grow = true;
+        else if (args[i] == QLatin1String("--version") && i + 1 < args.size())
+            version = args[++i];
         else
             return usage();
     }
@@ -69,13 +77,20 @@ int main(int argc, char** argv)
     qbtest::TFakeSoundCloud service;
     qbtest::TFakeSoundCloudApi api(&service);
     const QString host = service.Host();
+    std::unique_ptr<qbtest::TFakeMakerSite> maker;
+    QString makerHost = host;
+    if (!version.isEmpty()) {
+        maker = std::make_unique<qbtest::TFakeMakerSite>();
+        maker->SetReply(qbtest::TVerReply::Plain, version);
+        makerHost = maker->Host();
+    }
     QFile hosts(hostsFile);
     if (!hosts.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(hostsFile));
         return 1;
     }
-    hosts.write(QStringLiteral("[Hosts]\nSoundCloudWeb=%1\nSoundCloudApi=%2\nMaker=%1\n")
-                    .arg(host, api.Host())
+    hosts.write(QStringLiteral("[Hosts]\nSoundCloudWeb=%1\nSoundCloudApi=%2\nMaker=%3\n")
+                    .arg(host, api.Host(), makerHost)
                     .toUtf8());
     hosts.close();
 

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+// The name of a converted file: folder + the input's file name without its extension (the
+// text from its last dot) + "_(new)" + extension, or "_(new_" + n + ")" for the first n from 1
+// whose file does not exist. The name part is cut, at a code-point boundary, so that the
+// whole file name fits in 255 bytes of UTF-8. folder ends in "/".
+QString ConvertedFileName(const QString& folder, const QString& inputFileName,
+                          const QString& extension, bool overwrite,
+                          const std::function<bool(const QString&)>& exists);
+
+// text cut from the end, whole code points only, to at most maxBytes of UTF-8.
+QString CutToUtf8Bytes(const QString& text, qsizetype maxBytes);

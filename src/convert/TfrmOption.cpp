@@ -1,0 +1,56 @@
+#include "TfrmOption.h"
+
+#include "ConvertNaming.h"
+#include "media/MediaRecords.h"
+#include "media/TFFDecoder.h"
+
+#include <QFileInfo>
+#include <QStringList>
+
+namespace {
+
+void Append(QByteArray& options, const QString& option)
+{
+    options += ' ';
+    options += option.toUtf8();
+}
+
+} // namespace
+
+bool TfrmOption::AudioTarget() const
+{
+    static const QStringList audio{QStringLiteral("aac"), QStringLiteral("ac3"),
+                                   QStringLiteral("mp2"), QStringLiteral("mp3"),
+                                   QStringLiteral("wav"), QStringLiteral("wma")};
+    return audio.contains(grpFormats.toLower());
+}
+
+void TfrmOption::BuildOutputOptions(TOutputOptions* options) const
+{
+    InitOutputOptions(options);
+    Append(options->Options, QStringLiteral("-b:a %1k").arg(edtAudioBitRate));
+    Append(options->Options, QStringLiteral("-b:v %1k").arg(edtVideoBitRate));
+    Append(options->Options, QStringLiteral("-sn"));
+
+    const QString input = FDecoder ? FDecoder->FileName() : QString();
+    QString folder = edtOutPath;
+    if (folder.isEmpty())
+        folder = QFileInfo(input).absolutePath() + QLatin1Char('/');
+    options->FileName =
+        ConvertedFileName(folder, input, QLatin1Char('.') + grpFormats.toLower(), chkOverwrite,
+                          [](const QString& path) { return QFileInfo::exists(path); });
+}
+
+void TfrmOption::BuildInputOptions(TInputOptions* options) const
+{
+    InitInputOptions(options);
+    options->FileName = FDecoder ? FDecoder->FileName() : QString();
+    if (AudioTarget())
+        Append(options->Options, QStringLiteral("-vn"));
+}
+
+TfrmOption& frmOption()
+{
+    static TfrmOption settings;
+    return settings;
+}

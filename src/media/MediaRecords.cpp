@@ -1,0 +1,11 @@
+#include "MediaRecords.h"
+
+void InitInputOptions(TInputOptions* options)
+{
+    *options = TInputOptions{};
+}
+
+void InitOutputOptions(TOutputOptions* options)
+{
+    *options = TOutputOptions{};
+}

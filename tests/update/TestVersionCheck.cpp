@@ -1,0 +1,263 @@
+#include "FakeDesktop.h"
+#include "FakeMakerSite.h"
+#include "TestEnvironment.h"
+#include "TestRegistry.h"
+
+#include "base/AppSettings.h"
+#include "base/ProgramVersion.h"
+#include "base/ServiceHosts.h"
+#include "base/TMessageQueue.h"
+#include "base/ThreadRegistry.h"
+#include "language/LangStrings.h"
+#include "update/TVersionCheck.h"
+#include "update/TVersionNotices.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+using namespace std::chrono_literals;
+using qbtest::TVerReply;
+
+Q_DECLARE_METATYPE(TVerReply)
+
+// The whole check as the window runs it: the message, the thread, the fake maker's site,
+// the notices through a recording prompt.
+class TestVersionCheck : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_home;
+    FakePrompts m_prompts;
+    FakeDesktop m_desktop;
+    std::unique_ptr<TMessageQueue> m_queue;
+    std::unique_ptr<TVersionNotices> m_notices;
+    std::unique_ptr<TVersionCheck> m_check;
+
+    QString dataDir() const { return m_home.filePath(QStringLiteral("Quillbrook/")); }
+    QString localCopy() const { return dataDir() + QStringLiteral("ver.ini"); }
+
+    // Runs one check to its end.
+    void runCheck(int mode)
+    {
+        m_check->WMCheckVersion(mode);
+        QVERIFY(m_check->VersionCheckRunning());
+        QTRY_VERIFY_WITH_TIMEOUT(!m_check->VersionCheckRunning(), 20000);
+    }
+
+    static QString question(const QString& version)
+    {
+        return QStringLiteral("Find the latest version: ") + version +
+               QStringLiteral("\nDo you want to download it?");
+    }
+
+    bool failedOnce() const
+    {
+        return m_prompts.questions.isEmpty() && m_prompts.messages.size() == 1 &&
+               m_prompts.messages.first().startsWith(Lang("Msg6_1") + QLatin1Char('\n'));
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(LoadLanguageFile(qbtest::sourceLanguageDir() + QStringLiteral("/brae_eng.ini")));
+        QCOMPARE(ProgramVersion(), QStringLiteral("2.8"));
+    }
+
+    void init()
+    {
+        AppSettings().SetDataDir(dataDir());
+        m_prompts = FakePrompts();
+        m_desktop = FakeDesktop();
+        m_queue = std::make_unique<TMessageQueue>();
+        m_notices = std::make_unique<TVersionNotices>(m_prompts, m_desktop);
+        m_check = std::make_unique<TVersionCheck>(*m_queue);
+        m_check->OnReport = [this](const TVersionOutcome& o) {
+            m_notices->Report(o);
+        };
+        m_check->Connect();
+    }
+
+    void cleanup()
+    {
+        m_check.reset();
+        m_notices.reset();
+        m_queue.reset();
+        QVERIFY(!QFile::exists(localCopy()));
+    }
+
+    void replies_data()
+    {
+        QTest::addColumn<TVerReply>("reply");
+        QTest::addColumn<QString>("version");
+        QTest::addColumn<int>("mode");         // 0 at first show, 1 from the Help menu
+        QTest::addColumn<QString>("expected"); // "ask X", "latest", "failed" or "nothing"
+
+        const auto row = [](const char* name, TVerReply r, const char* v, int mode,
+                            const char* expected) {
+            QTest::newRow(name) << r << QString::fromUtf8(v) << mode << QString::fromUtf8(expected);
+        };
+        row("newer, silent", TVerReply::Plain, "2.9", 0, "ask 2.9");
+        row("newer, asked", TVerReply::Plain, "2.9", 1, "ask 2.9");
+        row("same, silent", TVerReply::Plain, "2.8", 0, "nothing");
+        row("same, asked", TVerReply::Plain, "2.8", 1, "latest");
+        row("2.10 is older, asked", TVerReply::Plain, "2.10", 1, "latest");
+        row("older, silent", TVerReply::Plain, "1.5", 0, "nothing");
+        row("padded 3.0 shown trimmed", TVerReply::Padded, "3.0", 0, "ask 3.0");
+        row("upper-case section and key", TVerReply::UpperCase, "3.0", 1, "ask 3.0");
+        row("byte-order mark", TVerReply::Bom, "2.9", 0, "ask 2.9");
+        row("slow but whole", TVerReply::Slow, "2.9", 0, "ask 2.9");
+        row("inf, asked", TVerReply::Plain, "inf", 1, "failed");
+        row("inf, silent", TVerReply::Plain, "inf", 0, "nothing");
+        row("nan, asked", TVerReply::Plain, "nan", 1, "failed");
+        row("exponent, asked", TVerReply::Plain, "1e1", 1, "failed");
+        row("comma, asked", TVerReply::Plain, "2,9", 1, "failed");
+        row("markup, asked", TVerReply::Plain, "<a href=\"http://x/\">9.9</a>", 1, "failed");
+        row("markup, silent", TVerReply::Plain, "<a href=\"http://x/\">9.9</a>", 0, "nothing");
+        row("html page, asked", TVerReply::Html, "", 1, "failed");
+        row("404 with a valid body, asked", TVerReply::NotFoundWithBody, "9.9", 1, "failed");
+        row("404 with a valid body, silent", TVerReply::NotFoundWithBody, "9.9", 0, "nothing");
+        row("500, asked", TVerReply::ServerError, "", 1, "failed");
+        row("empty, asked", TVerReply::Empty, "", 1, "failed");
+        row("oversized, asked", TVerReply::Oversized, "9.9", 1, "failed");
+        row("oversized, silent", TVerReply::Oversized, "9.9", 0, "nothing");
+    }
+    void replies()
+    {
+        QFETCH(TVerReply, reply);
+        QFETCH(QString, version);
+        QFETCH(int, mode);
+        QFETCH(QString, expected);
+        qbtest::TFakeMakerSite site;
+        site.SetReply(reply, version);
+        site.UseAsMaker();
+
+        runCheck(mode);
+        QCOMPARE(site.VersionRequests(), 1);
+        QVERIFY(!QFile::exists(localCopy()));
+        if (expected.startsWith(QLatin1String("ask "))) {
+            QCOMPARE(m_prompts.questions, QStringList{question(expected.mid(4))});
+            QVERIFY(m_prompts.messages.isEmpty());
+            QCOMPARE(m_check->LatestVersionText(), expected.mid(4));
+        } else if (expected == QLatin1String("latest")) {
+            QVERIFY(m_prompts.questions.isEmpty());
+            QCOMPARE(m_prompts.messages,
+                     QStringList{QStringLiteral("Your <Quillbrook> is the latest version.")});
+        } else if (expected == QLatin1String("failed")) {
+            QVERIFY2(failedOnce(), qPrintable(m_prompts.messages.join(QLatin1Char('|'))));
+        } else {
+            QVERIFY(m_prompts.questions.isEmpty());
+            QVERIFY(m_prompts.messages.isEmpty());
+        }
+        QVERIFY(m_desktop.opened.isEmpty()); // the question was answered No
+    }
+
+    void yesOpensTheDownloadPage()
+    {
+        qbtest::TFakeMakerSite site;
+        site.SetReply(TVerReply::Plain, QStringLiteral("2.9"));
+        site.UseAsMaker();
+        m_prompts.answers = {true};
+        runCheck(0);
+        QCOMPARE(m_desktop.opened, QStringList{Hosts().makerPage(QStringLiteral("/download.htm"))});
+    }
+
+    void noConnectionIsReportedOnlyWhenAsked()
+    {
+        ServiceHosts hosts = Hosts();
+        hosts.Maker = QStringLiteral("127.0.0.1:1");
+        OverrideServiceHosts(hosts);
+        runCheck(0);
+        QVERIFY(m_prompts.messages.isEmpty() && m_prompts.questions.isEmpty());
+        runCheck(1);
+        QVERIFY(failedOnce());
+    }
+
+    void dataFolderThatCannotBeMade()
+    {
+        qbtest::TFakeMakerSite site;
+        site.UseAsMaker();
+        QFile blocker(m_home.filePath(QStringLiteral("blocker")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        AppSettings().SetDataDir(blocker.fileName() + QStringLiteral("/Quillbrook/"));
+        runCheck(0);
+        QVERIFY(m_prompts.messages.isEmpty());
+        runCheck(1);
+        QVERIFY(failedOnce());
+        QCOMPARE(site.VersionRequests(), 0);
+    }
+
+    void twoClicksDuringASlowReplyGiveOneRequestAndOneAnswer()
+    {
+        qbtest::TFakeMakerSite site;
+        site.SetReply(TVerReply::Slow, QStringLiteral("2.8"));
+        site.UseAsMaker();
+        m_queue->Post(WM_CHECK_VERSION, 1);
+        m_queue->Post(WM_CHECK_VERSION, 1);
+        QTRY_VERIFY(m_check->VersionCheckRunning());
+        QTRY_VERIFY_WITH_TIMEOUT(!m_check->VersionCheckRunning(), 20000);
+        QTest::qWait(100);
+        QCOMPARE(site.VersionRequests(), 1);
+        QCOMPARE(m_prompts.messages, QStringList{Lang("Msg1_1")});
+    }
+
+    void aClickDuringTheSilentCheckMakesItReport()
+    {
+        qbtest::TFakeMakerSite site;
+        site.SetReply(TVerReply::Slow, QStringLiteral("2.8"));
+        site.UseAsMaker();
+        m_check->WMCheckVersion(0);
+        QVERIFY(site.Server().WaitForRequests(1, 5s));
+        m_check->WMCheckVersion(1);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_check->VersionCheckRunning(), 20000);
+        QCOMPARE(site.VersionRequests(), 1);
+        QCOMPARE(m_prompts.messages, QStringList{Lang("Msg1_1")});
+    }
+
+    void deadline_data()
+    {
+        QTest::addColumn<TVerReply>("reply");
+        QTest::addColumn<int>("mode");
+        QTest::newRow("stalled, asked") << TVerReply::Stalled << 1;
+        QTest::newRow("stalled, silent") << TVerReply::Stalled << 0;
+        QTest::newRow("trickling, asked") << TVerReply::Trickling << 1;
+        QTest::newRow("trickling, silent") << TVerReply::Trickling << 0;
+    }
+    void deadline()
+    {
+        QFETCH(TVerReply, reply);
+        QFETCH(int, mode);
+        qbtest::TFakeMakerSite site;
+        site.SetReply(reply);
+        site.UseAsMaker();
+        m_check->SetDeadline(1500ms);
+        runCheck(mode);
+        QCOMPARE(site.VersionRequests(), 1);
+        if (mode == 1)
+            QVERIFY(failedOnce());
+        else
+            QVERIFY(m_prompts.messages.isEmpty() && m_prompts.questions.isEmpty());
+    }
+
+    void endingWhileTheSiteStallsEndsTheThread()
+    {
+        qbtest::TFakeMakerSite site;
+        site.SetReply(TVerReply::Stalled);
+        site.UseAsMaker();
+        m_check->WMCheckVersion(1);
+        QVERIFY(site.Server().WaitForRequests(1, 5s));
+        QVERIFY(QFile::exists(localCopy()));
+        m_check.reset(); // what the end of the program does
+        QTRY_COMPARE(ThreadRegistry::LiveCount(), 0);
+        QVERIFY(!QFile::exists(localCopy()));
+        m_queue->Drain();
+        QVERIFY(m_prompts.messages.isEmpty() && m_prompts.questions.isEmpty());
+    }
+};
+
+QB_TEST(TestVersionCheck, "e2e");
+#include "TestVersionCheck.moc"
