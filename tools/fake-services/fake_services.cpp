@@ -1,14 +1,21 @@
 // fake-services --hosts-file FILE [--tracks N] [--size BYTES] [--slow] [--version X]
+//               [--videos N]
 //
 // Serves N SoundCloud-like track pages and streams on 127.0.0.1, writes a hosts file for
 // QUILLBROOK_SERVICES that points the SoundCloud web host at them, prints one track link a
 // line, and serves until it is stopped (Ctrl+C). With --version, a fake of our web site
 // answers the update check with version X (written as given, so anything can be tried).
+// With --videos, a YouTube-like service serves N watch pages whose streams are a short clip
+// made with the ffmpeg command (ten minutes of a tone, so its conversion can be watched); their watch links
+// follow the track links.
 #include "FakeMakerSite.h"
 #include "FakeSoundCloud.h"
+#include "FakeYouTube.h"
+#include "MediaFixtures.h"
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QTemporaryDir>
 #include <QStringList>
 
 #include <chrono>
@@ -34,6 +41,7 @@ int main(int argc, char** argv)
     qint64 size = 3 * 1024 * 1024;
     bool slow = false;
     QString version;
+    int videos = 0;
     for (int i = 0; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--hosts-file") && i + 1 < args.size())
             hostsFile = args[++i];
@@ -45,17 +53,19 @@ int main(int argc, char** argv)
             slow = true;
         else if (args[i] == QLatin1String("--version") && i + 1 < args.size())
             version = args[++i];
+        else if (args[i] == QLatin1String("--videos") && i + 1 < args.size())
+            videos = args[++i].toInt();
         else {
             std::fputs(
                 "usage: fake-services --hosts-file FILE [--tracks N] [--size BYTES] [--slow]\n"
-                "                     [--version X]\n",
+                "                     [--version X] [--videos N]\n",
                 stderr);
             return 2;
         }
     }
-    if (hostsFile.isEmpty() || tracks < 1 || size < 0) {
+    if (hostsFile.isEmpty() || tracks < 1 || size < 0 || videos < 0) {
         std::fputs("usage: fake-services --hosts-file FILE [--tracks N] [--size BYTES] [--slow]\n"
-                "                     [--version X]\n",
+                "                     [--version X] [--videos N]\n",
                    stderr);
         return 2;
     }
@@ -69,6 +79,32 @@ int main(int argc, char** argv)
         maker->SetReply(qbtest::TVerReply::Plain, version);
         makerHost = maker->Host();
     }
+    std::unique_ptr<qbtest::TFakeYouTube> youtube;
+    QStringList watchLinks;
+    QTemporaryDir mediaDir;
+    if (videos > 0) {
+        youtube = std::make_unique<qbtest::TFakeYouTube>();
+        const QString clip = mediaDir.filePath(QStringLiteral("clip.mp4"));
+        if (!qbtest::runFfmpeg({QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                                QStringLiteral("sine=frequency=440:duration=600"),
+                                QStringLiteral("-c:a"), QStringLiteral("aac"), clip})) {
+            std::fputs("the ffmpeg command could not make the clip\n", stderr);
+            return 1;
+        }
+        QFile file(clip);
+        file.open(QIODevice::ReadOnly);
+        static const char* const kTitles[] = {"Harbour Lights", "Say &amp;quot;Hello&amp;quot;",
+                                              "Tape.Loop"};
+        for (int i = 0; i < videos; ++i) {
+            qbtest::TFakeVideo v;
+            v.title = QString::fromLatin1(kTitles[i % 3]);
+            if (i >= 3)
+                v.title += QStringLiteral(" %1").arg(i / 3 + 1);
+            v.media = file.readAll();
+            file.seek(0);
+            watchLinks.append(youtube->AddVideo(v));
+        }
+    }
     QFile hosts(hostsFile);
     if (!hosts.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(hostsFile));
@@ -76,6 +112,9 @@ int main(int argc, char** argv)
     }
     hosts.write(
         QStringLiteral("[Hosts]\nSoundCloudWeb=%1\nMaker=%2\n").arg(host, makerHost).toUtf8());
+    if (youtube) {
+        hosts.write(QStringLiteral("YouTube=%1\nYouTubeShort=%1\n").arg(youtube->Host()).toUtf8());
+    }
     hosts.close();
 
     static const char* const kNames[] = {"Morning Tide", "Copper Lanterns", "Slow River",
@@ -92,6 +131,8 @@ int main(int argc, char** argv)
         }
         std::printf("%s\n", qPrintable(service.AddTrack(t)));
     }
+    for (const QString& link : watchLinks)
+        std::printf("%s\n", qPrintable(link));
     std::fflush(stdout);
 
     std::signal(SIGINT, onSignal);
