@@ -7,6 +7,7 @@
 #include "UiTestHelpers.h"
 #include "app/MainController.h"
 #include "base/AppSettings.h"
+#include "base/ServiceHosts.h"
 #include "base/TMessageQueue.h"
 #include "convert/TConvertDriver.h"
 #include "jobs/DownloadRows.h"
@@ -39,6 +40,7 @@ class TestConversionList : public QObject
 
     QTemporaryDir m_media;
     QByteArray m_longClip; // long enough for its conversion to be caught running
+    ServiceHosts m_hosts;  // as they were before the fake services replaced them
     std::unique_ptr<qbtest::TFakeYouTube> m_yt;
     std::unique_ptr<qbtest::TFakeSoundCloud> m_sc;
     std::unique_ptr<QTemporaryDir> m_save;
@@ -88,6 +90,7 @@ class TestConversionList : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
+        m_hosts = Hosts();
         const QString clip = m_media.filePath(QStringLiteral("long.mp4"));
         QVERIFY(qbtest::runFfmpeg({"-f", "lavfi", "-i", "sine=frequency=330:duration=2400", "-ac",
                                    "1", "-c:a", "aac", "-b:a", "24k", clip}));
@@ -95,6 +98,8 @@ private Q_SLOTS:
         QVERIFY(f.open(QIODevice::ReadOnly));
         m_longClip = f.readAll();
     }
+
+    void cleanupTestCase() { OverrideServiceHosts(m_hosts); }
 
     void init()
     {
