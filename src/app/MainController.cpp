@@ -4,6 +4,7 @@
 #include "base/IDesktop.h"
 #include "base/IPrompts.h"
 #include "base/TMessageQueue.h"
+#include "convert/TConvertDriver.h"
 #include "follow/TFollowChecks.h"
 #include "follow/TFollowing.h"
 #include "follow/TPeopleFile.h"
@@ -60,8 +61,11 @@ MainController::MainController(IPrompts& prompts, IDesktop& desktop, QObject* pa
           TPeopleFile::DefaultPath())),
       m_timer(std::make_unique<QTimer>()),
       m_versionNotices(std::make_unique<TVersionNotices>(m_prompts, m_desktop)),
-      m_versionCheck(std::make_unique<TVersionCheck>(*m_messages))
+      m_versionCheck(std::make_unique<TVersionCheck>(*m_messages)),
+      m_converter(std::make_unique<TConvertDriver>(m_engine->State(), *m_downloadList,
+                                                   *m_messages, m_prompts))
 {
+    m_converter->Connect();
     m_versionCheck->OnReport = [this](const TVersionOutcome& outcome) {
         m_versionNotices->Report(outcome);
     };
@@ -106,7 +110,11 @@ void MainController::CheckForUpdates()
 bool MainController::FormCloseQuery()
 {
     const bool closing = m_listCommands->FormCloseQuery();
-    return m_following->FormCloseQuery(closing);
+    const bool close = m_following->FormCloseQuery(closing);
+    // Conversions go on while the window stays open.
+    if (close)
+        m_converter->StopAll();
+    return close;
 }
 
 void MainController::ApplyListHeaders()

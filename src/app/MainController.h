@@ -10,6 +10,7 @@ class TDownloadListCommands;
 class ListViewModel;
 class QItemSelectionModel;
 class QTimer;
+class TConvertDriver;
 class TDownloadEngine;
 class TDownloadState;
 class TFollowing;
@@ -33,6 +34,7 @@ public:
     TMessageQueue& Messages() { return *m_messages; }
     TDownloadListCommands& ListCommands() { return *m_listCommands; }
     TFollowing& Following() { return *m_following; }
+    TConvertDriver& Converter() { return *m_converter; }
 
     // Worker threads that are still running; at the program's end they are left to the
     // process end instead of being waited for.
@@ -52,7 +54,8 @@ public:
     // daily check of followed users.
     void FormShow();
     // The window was asked to close: the downloads question, then the followed users are
-    // saved whatever the answer. False when the window stays open.
+    // saved whatever the answer. False when the window stays open; when it goes, the
+    // conversions are stopped first.
     bool FormCloseQuery();
 
     // Column headers of the three lists from the current language texts.
@@ -87,4 +90,6 @@ private:
     std::unique_ptr<QTimer> m_timer;
     std::unique_ptr<TVersionNotices> m_versionNotices;
     std::unique_ptr<TVersionCheck> m_versionCheck;
+    // Last, so it goes first: its encoders stop before the queue they report to.
+    std::unique_ptr<TConvertDriver> m_converter;
 };

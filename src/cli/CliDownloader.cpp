@@ -1,8 +1,10 @@
 #include "CliDownloader.h"
 
+#include "CliPrompts.h"
 #include "TerminalText.h"
 
 #include "base/TMessageQueue.h"
+#include "convert/TConvertDriver.h"
 #include "jobs/DownloadProgress.h"
 #include "jobs/DownloadRows.h"
 #include "jobs/DownloadState.h"
@@ -32,6 +34,28 @@ const char* statusWord(int status)
     }
 }
 
+// What the table shows for a job: a finished YouTube download goes on as a conversion.
+const char* stateWord(const TDownloadJobs& job)
+{
+    switch (job.t_ConvertStatus.load()) {
+    case CONVERT_WAITING:
+    case CONVERT_RUNNING:
+        return "converting";
+    case CONVERT_FAILED:
+        return "failed";
+    default:
+        return statusWord(job.t_Status.load());
+    }
+}
+
+// Saved: a finished download, and for a YouTube one its finished conversion.
+bool saved(const TDownloadJobs& job)
+{
+    const int convert = job.t_ConvertStatus.load();
+    return job.t_Status.load() == JOB_FINISHED &&
+           (convert == CONVERT_NONE || convert == CONVERT_DONE);
+}
+
 QString fit(const QString& text, int width)
 {
     if (text.size() <= width)
@@ -46,8 +70,12 @@ TCliDownloader::TCliDownloader(bool liveTable, QObject* parent)
       m_list(std::make_unique<ListViewModel>(QStringList{Lang("String1_9"), Lang("String1_10"),
                                                          Lang("String1_11"), Lang("String1_12")})),
       m_engine(std::make_unique<TDownloadEngine>(*m_list, *m_gui)),
+      m_prompts(std::make_unique<CliPrompts>()),
+      m_converter(std::make_unique<TConvertDriver>(m_engine->State(), *m_list, *m_gui,
+                                                   *m_prompts)),
       m_timer(std::make_unique<QTimer>())
 {
+    m_converter->Connect();
     m_engine->State().MaxDownloads = 10;
     connect(m_timer.get(), &QTimer::timeout, this, &TCliDownloader::tick);
 }
@@ -65,7 +93,7 @@ int TCliDownloader::Add(const QStringList& links)
     for (const QString& raw : links) {
         const QString link = AcceptedDialogLink(raw);
         if (link.isEmpty()) {
-            std::fprintf(stderr, "skipped (not a SoundCloud link): %s\n",
+            std::fprintf(stderr, "skipped (not a SoundCloud or YouTube link): %s\n",
                          qPrintable(TerminalSafe(raw)));
             continue;
         }
@@ -90,6 +118,9 @@ void TCliDownloader::Interrupt()
     if (!m_interrupted)
         std::fprintf(stderr, "\nStopping...\n");
     m_interrupted = true;
+    // Conversions end at once and remove what they had written; a download that finishes
+    // later is not converted any more.
+    m_converter->StopAll();
     tick();
 }
 
@@ -116,7 +147,7 @@ void TCliDownloader::tick()
     else
         printChanges();
     const bool waiting = state.FindStartableJob() > 0 || (m_busy && m_busy());
-    if (m_engine->LiveWorkers() == 0 && !waiting)
+    if (m_engine->LiveWorkers() == 0 && !waiting && !m_converter->Busy())
         finish();
 }
 
@@ -163,14 +194,13 @@ void TCliDownloader::draw(bool final)
     for (int row = 0; row < m_list->rowCount(); ++row) {
         const int id = m_list->item(row).data;
         const TDownloadJobs* job = state.DownloadJobs.Job(id);
-        const int status = job->t_Status.load();
-        finished += status == JOB_FINISHED;
+        finished += saved(*job);
         QString name = m_list->text(row, TDownloadRows::FileColumn);
         if (name.isEmpty())
             name = linkOf(id);
         line(fit(name, 36) + QLatin1Char(' ') +
              fit(m_list->text(row, TDownloadRows::SizeColumn), 9) + QLatin1Char(' ') +
-             fit(QString::fromLatin1(statusWord(status)), 12) +
+             fit(QString::fromLatin1(stateWord(*job)), 12) +
              m_list->text(row, TDownloadRows::StatusColumn).trimmed());
     }
     line(QStringLiteral("%1 of %2 finished%3")
@@ -188,11 +218,11 @@ void TCliDownloader::printChanges()
     const TDownloadState& state = m_engine->State();
     for (int row = 0; row < m_list->rowCount(); ++row) {
         const int id = m_list->item(row).data;
-        const int status = state.DownloadJobs.Job(id)->t_Status.load();
+        const TDownloadJobs& job = *state.DownloadJobs.Job(id);
         const QString name = m_list->text(row, TDownloadRows::FileColumn);
         const QString size = m_list->text(row, TDownloadRows::SizeColumn);
         const QString text = QStringLiteral("%1 %2 %3")
-                                 .arg(QString::fromLatin1(statusWord(status)),
+                                 .arg(QString::fromLatin1(stateWord(job)),
                                       name.isEmpty() ? linkOf(id) : name, size);
         if (text != m_lastReported.value(id)) {
             m_lastReported.insert(id, text);
@@ -214,7 +244,7 @@ void TCliDownloader::finish()
     int failed = 0;
     for (int id = 1; id <= state.DownloadJobs.Count(); ++id) {
         const TDownloadJobs* job = state.DownloadJobs.Job(id);
-        if (job->t_Status.load() == JOB_FINISHED) {
+        if (saved(*job)) {
             std::printf("saved: %s\n", qPrintable(TerminalSafe(job->t_FileName.get())));
             continue;
         }

@@ -8,14 +8,17 @@
 #include <functional>
 #include <memory>
 
+class CliPrompts;
 class ListViewModel;
+class TConvertDriver;
 class QTimer;
 class TDownloadEngine;
 class TMessageQueue;
 
 // Downloads links with the program's engine and shows them in the terminal: a live table
 // when the output is a terminal, plain lines otherwise. Ends the event loop when every job
-// has ended; Ctrl+C stops the running jobs as the Stop command does.
+// has ended, conversions of YouTube downloads included; Ctrl+C stops the running jobs as
+// the Stop command does, and the conversions as the window's close does.
 class TCliDownloader : public QObject
 {
     Q_OBJECT
@@ -58,6 +61,8 @@ private:
     std::unique_ptr<TMessageQueue> m_gui;
     std::unique_ptr<ListViewModel> m_list;
     std::unique_ptr<TDownloadEngine> m_engine;
+    std::unique_ptr<CliPrompts> m_prompts;
+    std::unique_ptr<TConvertDriver> m_converter;
     std::unique_ptr<QTimer> m_timer;
     QStringList m_links;        // by job id - 1
     QHash<int, QString> m_lastReported; // plain mode: last line printed per job

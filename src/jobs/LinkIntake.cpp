@@ -18,6 +18,21 @@ bool PassesSoundCloudHostTest(const QString& link)
     return link.toLower().contains(Hosts().SoundCloudWeb.toLower());
 }
 
+bool PassesYouTubeHostTest(const QString& link)
+{
+    const QString lower = link.toLower();
+    const ServiceHosts& hosts = Hosts();
+    const auto has = [&lower](const QString& host) {
+        return !host.isEmpty() && lower.contains(host.toLower());
+    };
+    return has(hosts.YouTube) || has(hosts.YouTubeShort);
+}
+
+bool PassesHostTest(const QString& link)
+{
+    return PassesSoundCloudHostTest(link) || PassesYouTubeHostTest(link);
+}
+
 QString AcceptedDialogLink(const QString& line)
 {
     const QString link = TrimBlanksAndControls(line);
@@ -25,7 +40,7 @@ QString AcceptedDialogLink(const QString& line)
         return {};
     const bool http = link.left(7).compare(QLatin1String("http://"), Qt::CaseInsensitive) == 0;
     const bool https = link.left(8).compare(QLatin1String("https://"), Qt::CaseInsensitive) == 0;
-    if (!(http || https) || !PassesSoundCloudHostTest(link))
+    if (!(http || https) || !PassesHostTest(link))
         return {};
     return NormaliseLink(link);
 }
@@ -35,7 +50,7 @@ QString AcceptedDroppedLink(const QString& text)
     const QString link = NormaliseLink(TrimBlanksAndControls(text));
     if (link.isEmpty() ||
         link.left(7).compare(QLatin1String("http://"), Qt::CaseInsensitive) != 0 ||
-        !PassesSoundCloudHostTest(link))
+        !PassesHostTest(link))
         return {};
     return link;
 }

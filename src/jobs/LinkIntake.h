@@ -13,12 +13,17 @@ QString NormaliseLink(const QString& link);
 
 // The link names the SoundCloud web host anywhere (a plain substring test).
 bool PassesSoundCloudHostTest(const QString& link);
+// The link names the YouTube long or short host anywhere (the same plain substring test).
+bool PassesYouTubeHostTest(const QString& link);
+// Either of the two: the sites the program downloads from.
+bool PassesHostTest(const QString& link);
 
 // A line of the add-links dialog, trimmed, when it is an acceptable link (an http:// or
-// https:// link that passes the host test), normalised; empty otherwise.
+// https:// link of SoundCloud or YouTube), normalised; empty otherwise.
 QString AcceptedDialogLink(const QString& line);
 
-// A dropped text, trimmed and normalised, when it is an acceptable http:// link; empty
+// A dropped text, trimmed and normalised, when it is an http:// link of SoundCloud or
+// YouTube; empty
 // otherwise.
 QString AcceptedDroppedLink(const QString& text);
 

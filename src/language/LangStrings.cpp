@@ -96,6 +96,7 @@ std::vector<LangKey> makeKeys()
         {"Msg1_10", s("The followed name already exists in the list")},
         {"Msg1_11", s("Do you want to delete the selected user(s)?")},
         {"Msg6_1", s("Could not check for a newer version:")},
+        {"Msg7_1", s("Conversion failed")},
         {"Msg8_1", s("The save folder must be a full path (starting with / or ~/):")},
         {"Msg8_2", s("The save folder cannot be created:")},
         {"Msg8_3", s("The save folder is not writable:")},

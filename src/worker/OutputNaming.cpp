@@ -100,3 +100,15 @@ QString FitUtf8Bytes(const QString& name, int maxBytes)
     }
     return name.left(end);
 }
+
+QString YouTubeWorkingName(const QString& title)
+{
+    qsizetype start = 0;
+    while (start < title.size() && title[start] == QLatin1Char('.'))
+        ++start;
+    QString name = FitUtf8Bytes(title.mid(start), kMaxPageNameBytes);
+    // A title cut in the middle of a surrogate pair loses the lone half.
+    if (!name.isEmpty() && name.back().isHighSurrogate())
+        name.chop(1);
+    return name;
+}

@@ -38,3 +38,8 @@ constexpr int kMaxPageNameBytes = 255 - 2 * 6 - 4;
 
 // The longest start of name that takes at most maxBytes in UTF-8, cut between code points.
 QString FitUtf8Bytes(const QString& name, int maxBytes);
+
+// The working-file name of a YouTube title (already cleaned of the characters a file name
+// cannot hold): no leading dot, so no hidden file, and cut to kMaxPageNameBytes of UTF-8
+// between code points. Empty when nothing is left.
+QString YouTubeWorkingName(const QString& title);

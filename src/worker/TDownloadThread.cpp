@@ -5,6 +5,7 @@
 #include "SoundCloudPage.h"
 #include "TOutputFile.h"
 #include "WorkerContext.h"
+#include "YouTubePage.h"
 #include "base/AppSettings.h"
 #include "base/ServiceHosts.h"
 #include "base/TMessageQueue.h"
@@ -151,6 +152,8 @@ void TDownloadThread::Execute()
         bool resolved = false;
         if (m_WebsiteID == WEBSITE_SOUNDCLOUD)
             resolved = ParseSoundCloudPage();
+        else if (m_WebsiteID == WEBSITE_YOUTUBE)
+            resolved = ParseYouTubePage();
         // Links of other sites have no resolver: the job ends stopped instead of fetching
         // the same page again and again.
         if (!resolved)
@@ -281,6 +284,22 @@ bool TDownloadThread::ParseSoundCloudPage()
     return true;
 }
 
+bool TDownloadThread::ParseYouTubePage()
+{
+    const QString page = PageFile();
+    if (!QFile::exists(page))
+        return false;
+    TYouTubeStream stream;
+    const bool read = ReadYouTubePage(page, stream);
+    QFile::remove(page);
+    if (!read || !stream.chosen)
+        return false;
+    m_job.t_MediaURL.set(stream.mediaUrl);
+    m_MediaName = YouTubeWorkingName(stream.title);
+    // Without a title there is nothing to name the working file after.
+    return !m_MediaName.isEmpty();
+}
+
 void TDownloadThread::Complete()
 {
     QString finalName;
@@ -314,6 +333,12 @@ void TDownloadThread::Complete()
         if (m_job.t_DownloadFollowed.load() && m_context.followedTrackDownloaded)
             m_context.followedTrackDownloaded(m_job.t_FollowedUser.get(),
                                               m_job.t_FollowedTrackID.get(), finalName);
+    }
+    if (finished && m_WebsiteID == WEBSITE_YOUTUBE) {
+        // The working file stays in Temp; the conversion turns it into the audio file and
+        // removes it. The handler only sets the conversion up, so the wait is short.
+        m_job.t_ConvertStatus = CONVERT_WAITING;
+        m_context.gui.Send(WM_START_CONVERT, m_JobArrayID);
     }
     {
         // Removed only when empty: the other jobs' files keep it.

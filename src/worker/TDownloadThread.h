@@ -46,6 +46,9 @@ private:
     void HttpCliHeaderData(THttpCli& client);
     void HttpCliDocData(THttpCli& client, int len);
     bool ParseSoundCloudPage();
+    // The watch page's title names the working file; its stream map gives the stream. The
+    // page file is deleted whatever the outcome; false (or no usable title) ends the job.
+    bool ParseYouTubePage();
     // Creates the file of this pass at path; false when it cannot be created.
     bool PrepareTarget(std::unique_ptr<TOutputFile>& file, QString& path);
     QString ChooseWorkingFile(const QString& path);

@@ -1,5 +1,7 @@
 #include "FakeMakerSite.h"
 #include "FakeSoundCloud.h"
+#include "FakeYouTube.h"
+#include "MediaFixtures.h"
 #include "TestRegistry.h"
 
 #include <QDir>
@@ -26,12 +28,15 @@ class TestCli : public QObject
         QString err;
     };
 
-    QProcess* start(qbtest::TFakeSoundCloud& sc, const QStringList& args)
+    QProcess* start(qbtest::TFakeSoundCloud& sc, const QStringList& args,
+                    const qbtest::TFakeYouTube* yt = nullptr)
     {
         const QString hosts = m_dir.filePath(QStringLiteral("hosts.ini"));
         QFile f(hosts);
         f.open(QIODevice::WriteOnly | QIODevice::Truncate);
         f.write("[Hosts]\nSoundCloudWeb=" + sc.Host().toUtf8() + "\n");
+        if (yt)
+            f.write("YouTube=" + yt->Host().toUtf8() + "\nYouTubeShort=" + yt->Host().toUtf8() + "\n");
         f.close();
         auto* p = new QProcess(this);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -52,6 +57,8 @@ class TestCli : public QObject
         return r;
     }
 
+    static QString LastName(const QString& path) { return QFileInfo(path).fileName(); }
+
     QString saveDir(const char* name) { return m_dir.filePath(QString::fromLatin1(name)); }
 
 private Q_SLOTS:
@@ -64,7 +71,7 @@ private Q_SLOTS:
                                          "--save-to", saveDir("one")}));
         QCOMPARE(r.code, 0);
         QVERIFY(r.err.contains(
-            QLatin1String("skipped (not a SoundCloud link): http://example.org/not-soundcloud")));
+            QLatin1String("skipped (not a SoundCloud or YouTube link): http://example.org/not-soundcloud")));
         QVERIFY(r.out.contains(QLatin1String("saved: ") + saveDir("one") +
                                QLatin1String("/First.mp3")));
         QCOMPARE(QFileInfo(saveDir("one") + QStringLiteral("/First.mp3")).size(), 300000);
@@ -81,6 +88,48 @@ private Q_SLOTS:
         QVERIFY(r.err.contains(QLatin1String("failed: ") + bad));
         QVERIFY(!r.err.contains(QLatin1String("failed: ") + good));
         QCOMPARE(QDir(saveDir("two")).entryList(QDir::Files), QStringList{"Good.mp3"});
+    }
+
+    // A watch link ends as its MP3; the command waits for the conversion.
+    void watchLinkWaitsForItsConversion()
+    {
+        qbtest::TFakeSoundCloud sc;
+        qbtest::TFakeYouTube yt;
+        qbtest::TFakeVideo video;
+        video.title = QStringLiteral("Clip");
+        QFile media(qbtest::makeMedia(m_dir.path(), QStringLiteral("mp4")));
+        QVERIFY(media.open(QIODevice::ReadOnly));
+        video.media = media.readAll();
+        const TRun r = finish(
+            start(sc, {"download", yt.AddVideo(video), "--save-to", saveDir("yt")}, &yt));
+        QCOMPARE(r.code, 0);
+        const QString mp3 = saveDir("yt") + QStringLiteral("/Clip - YouTube_(new).mp3");
+        QVERIFY2(r.out.contains(QLatin1String("saved: ") + mp3), qPrintable(r.out + r.err));
+        QCOMPARE(QDir(saveDir("yt")).entryList(QDir::Files), QStringList{LastName(mp3)});
+        QVERIFY(qAbs(qbtest::probeAudio(mp3).decodedSeconds - 3.0) < 0.15);
+    }
+
+    // Ctrl+C during a conversion stops it and leaves no part of its MP3.
+    void interruptStopsAConversion()
+    {
+        const QString clip = m_dir.filePath(QStringLiteral("long.mp4"));
+        QVERIFY(qbtest::runFfmpeg({"-f", "lavfi", "-i", "sine=frequency=330:duration=2400", "-ac",
+                                   "1", "-c:a", "aac", "-b:a", "24k", clip}));
+        qbtest::TFakeSoundCloud sc;
+        qbtest::TFakeYouTube yt;
+        qbtest::TFakeVideo video;
+        QFile media(clip);
+        QVERIFY(media.open(QIODevice::ReadOnly));
+        video.media = media.readAll();
+        QProcess* p = start(sc, {"download", yt.AddVideo(video), "--save-to", saveDir("ytstop")}, &yt);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !QDir(saveDir("ytstop")).entryList({QStringLiteral("*.mp3")}, QDir::Files).isEmpty(),
+            30000);
+        ::kill(pid_t(p->processId()), SIGINT);
+        const TRun r = finish(p);
+        QCOMPARE(r.code, 1);
+        QVERIFY(!r.out.contains(QLatin1String("saved: ")));
+        QCOMPARE(QDir(saveDir("ytstop")).entryList(QDir::Files), QStringList{});
     }
 
     void interruptStopsAndCleansUp()

@@ -232,6 +232,15 @@ private Q_SLOTS:
         QTest::newRow("no scheme") << "soundcloud.com/a/b"
                                    << ""
                                    << "";
+        QTest::newRow("youtube watch link, https") << "https://www.youtube.com/watch?v=Ab1"
+                                                   << "http://www.youtube.com/watch?v=Ab1"
+                                                   << "http://www.youtube.com/watch?v=Ab1";
+        QTest::newRow("youtube short link") << "  http://youtu.be/Ab1 "
+                                            << "http://youtu.be/Ab1"
+                                            << "http://youtu.be/Ab1";
+        QTest::newRow("youtube without scheme") << "www.youtube.com/watch?v=Ab1"
+                                                << ""
+                                                << "";
         QTest::newRow("other site") << "http://example.org/a"
                                     << ""
                                     << "";

@@ -1,5 +1,5 @@
 // fake-services --hosts-file FILE [--tracks N] [--size BYTES] [--slow] [--version X]
-//               [--users NAME,NAME...] [--user-tracks N] [--grow]
+//               [--users NAME,NAME...] [--user-tracks N] [--grow] [--videos N]
 //
 // Serves N SoundCloud-like track pages and streams on 127.0.0.1, writes a hosts file for
 // QUILLBROOK_SERVICES that points the SoundCloud web host at them, prints one track link a
@@ -7,13 +7,17 @@
 // answers the update check with version X (written as given, so anything can be tried).
 // With --users it also serves the API's track lists of those users (--user-tracks each,
 // default 3; their tracks download like the others); --grow adds one new track to a user's
-// list at every check.
+// list at every check. With --videos, a YouTube-like service serves N watch pages whose
+// streams are ten minutes of a tone made with the ffmpeg command.
 #include "FakeMakerSite.h"
 #include "FakeSoundCloud.h"
 #include "FakeSoundCloudApi.h"
+#include "FakeYouTube.h"
+#include "MediaFixtures.h"
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QTemporaryDir>
 #include <QStringList>
 
 #include <chrono>
@@ -51,6 +55,7 @@ int main(int argc, char** argv)
     int userTracks = 3;
     bool grow = false;
     QString version;
+    int videos = 0;
     for (int i = 0; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--hosts-file") && i + 1 < args.size())
             hostsFile = args[++i];
@@ -68,10 +73,12 @@ int main(int argc, char** argv)
             grow = true;
         else if (args[i] == QLatin1String("--version") && i + 1 < args.size())
             version = args[++i];
+        else if (args[i] == QLatin1String("--videos") && i + 1 < args.size())
+            videos = args[++i].toInt();
         else
             return usage();
     }
-    if (hostsFile.isEmpty() || tracks < 1 || size < 0 || userTracks < 0)
+    if (hostsFile.isEmpty() || tracks < 1 || size < 0 || userTracks < 0 || videos < 0)
         return usage();
 
     qbtest::TFakeSoundCloud service;
@@ -84,6 +91,32 @@ int main(int argc, char** argv)
         maker->SetReply(qbtest::TVerReply::Plain, version);
         makerHost = maker->Host();
     }
+    std::unique_ptr<qbtest::TFakeYouTube> youtube;
+    QStringList watchLinks;
+    QTemporaryDir mediaDir;
+    if (videos > 0) {
+        youtube = std::make_unique<qbtest::TFakeYouTube>();
+        const QString clip = mediaDir.filePath(QStringLiteral("clip.mp4"));
+        if (!qbtest::runFfmpeg({QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                                QStringLiteral("sine=frequency=440:duration=600"),
+                                QStringLiteral("-c:a"), QStringLiteral("aac"), clip})) {
+            std::fputs("the ffmpeg command could not make the clip\n", stderr);
+            return 1;
+        }
+        QFile file(clip);
+        file.open(QIODevice::ReadOnly);
+        static const char* const kTitles[] = {"Harbour Lights", "Say &amp;quot;Hello&amp;quot;",
+                                              "Tape.Loop"};
+        for (int i = 0; i < videos; ++i) {
+            qbtest::TFakeVideo v;
+            v.title = QString::fromLatin1(kTitles[i % 3]);
+            if (i >= 3)
+                v.title += QStringLiteral(" %1").arg(i / 3 + 1);
+            v.media = file.readAll();
+            file.seek(0);
+            watchLinks.append(youtube->AddVideo(v));
+        }
+    }
     QFile hosts(hostsFile);
     if (!hosts.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(hostsFile));
@@ -92,6 +125,9 @@ int main(int argc, char** argv)
     hosts.write(QStringLiteral("[Hosts]\nSoundCloudWeb=%1\nSoundCloudApi=%2\nMaker=%3\n")
                     .arg(host, api.Host(), makerHost)
                     .toUtf8());
+    if (youtube) {
+        hosts.write(QStringLiteral("YouTube=%1\nYouTubeShort=%1\n").arg(youtube->Host()).toUtf8());
+    }
     hosts.close();
 
     static const char* const kNames[] = {"Morning Tide", "Copper Lanterns", "Slow River",
@@ -108,6 +144,8 @@ int main(int argc, char** argv)
         }
         std::printf("%s\n", qPrintable(service.AddTrack(t)));
     }
+    for (const QString& link : watchLinks)
+        std::printf("%s\n", qPrintable(link));
     std::fflush(stdout);
     for (const QString& user : users) {
         api.AddUser(user);
