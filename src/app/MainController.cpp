@@ -1,8 +1,8 @@
 #include "MainController.h"
 
-#include "base/ServiceHosts.h"
 #include "base/IDesktop.h"
 #include "base/IPrompts.h"
+#include "base/ServiceHosts.h"
 #include "base/TMessageQueue.h"
 #include "convert/TConvertDriver.h"
 #include "follow/TFollowChecks.h"
@@ -56,14 +56,13 @@ MainController::MainController(IPrompts& prompts, IDesktop& desktop, QObject* pa
                                                              *m_downloadSelection, *m_messages,
                                                              m_prompts, m_desktop)),
       m_following(std::make_unique<TFollowing>(
-          *m_peopleList, *m_peopleSelection, *m_tracksList, *m_tracksSelection,
-          m_engine->Intake(), m_engine->Workers(), m_prompts, m_desktop,
-          TPeopleFile::DefaultPath())),
+          *m_peopleList, *m_peopleSelection, *m_tracksList, *m_tracksSelection, m_engine->Intake(),
+          m_engine->Workers(), m_prompts, m_desktop, TPeopleFile::DefaultPath())),
       m_timer(std::make_unique<QTimer>()),
       m_versionNotices(std::make_unique<TVersionNotices>(m_prompts, m_desktop)),
       m_versionCheck(std::make_unique<TVersionCheck>(*m_messages)),
-      m_converter(std::make_unique<TConvertDriver>(m_engine->State(), *m_downloadList,
-                                                   *m_messages, m_prompts))
+      m_converter(std::make_unique<TConvertDriver>(m_engine->State(), *m_downloadList, *m_messages,
+                                                   m_prompts))
 {
     m_converter->Connect();
     m_versionCheck->OnReport = [this](const TVersionOutcome& outcome) {

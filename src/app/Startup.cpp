@@ -1,9 +1,9 @@
 #include "Startup.h"
 
-#include "base/AppSettings.h"
 #include "Folders.h"
 #include "SettingsStore.h"
 #include "SingleInstance.h"
+#include "base/AppSettings.h"
 #include "base/ServiceHosts.h"
 #include "language/LangStrings.h"
 
@@ -32,8 +32,7 @@ int RunStartup(const StartupOptions& options, IStartupFrontEnd& frontEnd)
     bool languageLoaded = false;
     {
         std::unique_ptr<ISettingsBackend> store = options.openSettings();
-        languageLoaded =
-            PrepareSession(options.executablePath, options.documentsFolder, *store);
+        languageLoaded = PrepareSession(options.executablePath, options.documentsFolder, *store);
     }
     if (!languageLoaded) {
         frontEnd.showStartupError(QStringLiteral("Failed to read language file:") +

@@ -72,7 +72,7 @@ private:
     const std::thread::id m_guiThread;
     int m_wakeFd = -1;
     std::unique_ptr<QSocketNotifier> m_notifier;
-    std::unordered_map<int, Handler> m_handlers; // GUI thread only
+    std::unordered_map<int, Handler> m_handlers;       // GUI thread only
     std::function<void(const QString&)> m_reportError; // GUI thread only
 
     std::mutex m_mutex;

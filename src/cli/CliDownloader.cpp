@@ -71,8 +71,7 @@ TCliDownloader::TCliDownloader(bool liveTable, QObject* parent)
                                                          Lang("String1_11"), Lang("String1_12")})),
       m_engine(std::make_unique<TDownloadEngine>(*m_list, *m_gui)),
       m_prompts(std::make_unique<CliPrompts>()),
-      m_converter(std::make_unique<TConvertDriver>(m_engine->State(), *m_list, *m_gui,
-                                                   *m_prompts)),
+      m_converter(std::make_unique<TConvertDriver>(m_engine->State(), *m_list, *m_gui, *m_prompts)),
       m_timer(std::make_unique<QTimer>())
 {
     m_converter->Connect();
@@ -221,9 +220,9 @@ void TCliDownloader::printChanges()
         const TDownloadJobs& job = *state.DownloadJobs.Job(id);
         const QString name = m_list->text(row, TDownloadRows::FileColumn);
         const QString size = m_list->text(row, TDownloadRows::SizeColumn);
-        const QString text = QStringLiteral("%1 %2 %3")
-                                 .arg(QString::fromLatin1(stateWord(job)),
-                                      name.isEmpty() ? linkOf(id) : name, size);
+        const QString text =
+            QStringLiteral("%1 %2 %3")
+                .arg(QString::fromLatin1(stateWord(job)), name.isEmpty() ? linkOf(id) : name, size);
         if (text != m_lastReported.value(id)) {
             m_lastReported.insert(id, text);
             std::printf("[%d] %s\n", id, qPrintable(TerminalSafe(text.trimmed())));

@@ -64,7 +64,7 @@ private:
     std::unique_ptr<CliPrompts> m_prompts;
     std::unique_ptr<TConvertDriver> m_converter;
     std::unique_ptr<QTimer> m_timer;
-    QStringList m_links;        // by job id - 1
+    QStringList m_links;                // by job id - 1
     QHash<int, QString> m_lastReported; // plain mode: last line printed per job
     std::function<bool()> m_busy;
     int m_drawnLines = 0;

@@ -7,13 +7,13 @@
 #include "CliCheck.h"
 #include "CliDownloader.h"
 #include "CliFollow.h"
+#include "app/Folders.h"
+#include "app/SettingsStore.h"
+#include "app/Startup.h"
 #include "base/AppSettings.h"
 #include "base/ProgramVersion.h"
 #include "base/TMessageQueue.h"
 #include "base/ThreadRegistry.h"
-#include "app/Folders.h"
-#include "app/SettingsStore.h"
-#include "app/Startup.h"
 #include "language/LangStrings.h"
 #include "update/TVersionCheck.h"
 
@@ -60,29 +60,30 @@ void installInterrupt(std::function<void()> onFirst)
 
 int usage(FILE* to)
 {
-    std::fputs("Usage: quillbrook-cli download LINK... [--save-to DIR]\n"
-               "       quillbrook-cli follow add NAME... | remove NAME... | list |\n"
-               "                             auto-check NAME on|off\n"
-               "       quillbrook-cli check [NAME...] [--download] | check --daily\n"
-               "       quillbrook-cli version [--check]\n"
-               "\n"
-               "download: downloads SoundCloud track links into the save folder of your\n"
-               "settings (or DIR), up to ten at once, and exits when every job has ended: 0 when\n"
-               "all finished, 1 otherwise. Ctrl+C stops the running downloads.\n"
-               "\n"
-               "follow: changes and lists the followed users of the window (not while it runs:\n"
-               "exit code 3).\n"
-               "\n"
-               "check: looks for new tracks of the named followed users (all when none is\n"
-               "named); --download also downloads the newest of them as the settings say.\n"
-               "check --daily runs the daily check of the window's start: users with\n"
-               "auto-check on who were not checked today, downloads on. Exit code 1 when a\n"
-               "check or a download failed, 3 while the window runs.\n"
-               "\n"
-               "version: prints the program's version. With --check, asks our web site for the\n"
-               "latest version and prints \"newer: X\" or \"latest\" (exit 0) or \"failed: reason\"\n"
-               "(exit 1).\n",
-               to);
+    std::fputs(
+        "Usage: quillbrook-cli download LINK... [--save-to DIR]\n"
+        "       quillbrook-cli follow add NAME... | remove NAME... | list |\n"
+        "                             auto-check NAME on|off\n"
+        "       quillbrook-cli check [NAME...] [--download] | check --daily\n"
+        "       quillbrook-cli version [--check]\n"
+        "\n"
+        "download: downloads SoundCloud track links into the save folder of your\n"
+        "settings (or DIR), up to ten at once, and exits when every job has ended: 0 when\n"
+        "all finished, 1 otherwise. Ctrl+C stops the running downloads.\n"
+        "\n"
+        "follow: changes and lists the followed users of the window (not while it runs:\n"
+        "exit code 3).\n"
+        "\n"
+        "check: looks for new tracks of the named followed users (all when none is\n"
+        "named); --download also downloads the newest of them as the settings say.\n"
+        "check --daily runs the daily check of the window's start: users with\n"
+        "auto-check on who were not checked today, downloads on. Exit code 1 when a\n"
+        "check or a download failed, 3 while the window runs.\n"
+        "\n"
+        "version: prints the program's version. With --check, asks our web site for the\n"
+        "latest version and prints \"newer: X\" or \"latest\" (exit 0) or \"failed: reason\"\n"
+        "(exit 1).\n",
+        to);
     return to == stdout ? 0 : 2;
 }
 

@@ -41,8 +41,7 @@ struct TDecoderCloser
 
 TConvertDriver::TConvertDriver(TDownloadState& state, ListViewModel& list, TMessageQueue& gui,
                                IPrompts& prompts)
-    : m_state(state),
-      m_list(list), m_gui(gui), m_prompts(prompts)
+    : m_state(state), m_list(list), m_gui(gui), m_prompts(prompts)
 {
 }
 
@@ -197,7 +196,8 @@ void TConvertDriver::EncoderProgress(TFFEncoder* Sender, const TProgressInfo& in
     const QString size = QString::number(info.CurrentSize);
     if (info.TotalDuration > 0) {
         // The output may run a little past the input's announced length.
-        const qint64 percent = std::min<qint64>(info.CurrentDuration * 100 / info.TotalDuration, 100);
+        const qint64 percent =
+            std::min<qint64>(info.CurrentDuration * 100 / info.TotalDuration, 100);
         SetStatusText(jobId, QStringLiteral("%1% (%2, %3)").arg(percent).arg(seconds, size));
     } else {
         SetStatusText(jobId, QStringLiteral("N/A (%1, %2)").arg(seconds, size));

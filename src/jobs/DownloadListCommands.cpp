@@ -5,8 +5,8 @@
 #include "LinkIntake.h"
 #include "ListViewModel.h"
 #include "base/AppSettings.h"
-#include "base/IPrompts.h"
 #include "base/IDesktop.h"
+#include "base/IPrompts.h"
 #include "base/TMessageQueue.h"
 #include "language/LangStrings.h"
 

@@ -52,9 +52,8 @@ int DesktopFrontEnd::runWindows()
     TAboutWin aboutWin(desktop, &mainWindow);
     mainWindow.SetAboutWin(&aboutWin);
     QtPrompts settingsPrompts;
-    SettingsForm settingsForm(settingsPrompts, [] {
-        return std::make_unique<NativeSettingsBackend>();
-    });
+    SettingsForm settingsForm(settingsPrompts,
+                              [] { return std::make_unique<NativeSettingsBackend>(); });
     TBraeSettingsWin settingsWin(settingsForm, &mainWindow);
     settingsPrompts.setParentWindow(&settingsWin);
     mainWindow.SetSettingsWin(&settingsWin);

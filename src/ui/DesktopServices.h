@@ -1,7 +1,7 @@
 #pragma once
 
-#include "base/IPrompts.h"
 #include "base/IDesktop.h"
+#include "base/IPrompts.h"
 
 class QWidget;
 

@@ -1,7 +1,7 @@
 #include "TAddWin.h"
 
-#include "base/AppSettings.h"
 #include "app/MainController.h"
+#include "base/AppSettings.h"
 #include "jobs/DownloadListCommands.h"
 #include "language/LangStrings.h"
 

@@ -21,7 +21,6 @@
 #include <QFile>
 #include <QUrl>
 
-
 void TDownloadThread::Start(TWorkerContext& context, int jobId, int slot)
 {
     context.liveWorkers.fetch_add(1);

@@ -49,10 +49,9 @@ QString entryAddress(const QString& entry)
     if (url < 0 || sig.isEmpty() || itag.isEmpty())
         return {};
     QString address = entry.mid(url + 4);
-    for (const QString& p :
-         {sig, itag, parameter(entry, QLatin1String("type=")),
-          parameter(entry, QLatin1String("fallback_host=")),
-          parameter(entry, QLatin1String("quality="))}) {
+    for (const QString& p : {sig, itag, parameter(entry, QLatin1String("type=")),
+                             parameter(entry, QLatin1String("fallback_host=")),
+                             parameter(entry, QLatin1String("quality="))}) {
         if (!p.isEmpty())
             address.remove(p, Qt::CaseInsensitive);
     }
@@ -139,9 +138,9 @@ QString CleanYouTubeTitle(const QString& title)
 {
     QString clean = title;
     clean.replace(QLatin1String("&amp;quot;"), QLatin1String(" "), Qt::CaseInsensitive);
-    for (QChar c : {QLatin1Char('/'), QLatin1Char('\\'), QLatin1Char(':'), QLatin1Char('?'),
-                    QLatin1Char('"'), QLatin1Char('<'), QLatin1Char('>'), QLatin1Char('|'),
-                    QLatin1Char('*')})
+    for (QChar c :
+         {QLatin1Char('/'), QLatin1Char('\\'), QLatin1Char(':'), QLatin1Char('?'), QLatin1Char('"'),
+          QLatin1Char('<'), QLatin1Char('>'), QLatin1Char('|'), QLatin1Char('*')})
         clean.remove(c);
     return clean.left(kTitleLimit);
 }

@@ -7,9 +7,9 @@
 // and the address of one stream of its stream map.
 struct TYouTubeStream
 {
-    bool chosen = false;  // a stream of acceptable quality was found
-    QString title;        // cleaned and cut; empty when the page has none
-    QString mediaUrl;     // the chosen stream's address, ready for the request line
+    bool chosen = false; // a stream of acceptable quality was found
+    QString title;       // cleaned and cut; empty when the page has none
+    QString mediaUrl;    // the chosen stream's address, ready for the request line
 };
 
 // Decodes "%XX" (two characters read by HexStrToInt) into the character with that code,

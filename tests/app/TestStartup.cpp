@@ -2,9 +2,9 @@
 #include "TestEnvironment.h"
 #include "TestRegistry.h"
 
-#include "base/AppSettings.h"
 #include "app/SingleInstance.h"
 #include "app/Startup.h"
+#include "base/AppSettings.h"
 #include "language/LangStrings.h"
 
 #include <QDir>

@@ -36,7 +36,8 @@ class TestCli : public QObject
         f.open(QIODevice::WriteOnly | QIODevice::Truncate);
         f.write("[Hosts]\nSoundCloudWeb=" + sc.Host().toUtf8() + "\n");
         if (yt)
-            f.write("YouTube=" + yt->Host().toUtf8() + "\nYouTubeShort=" + yt->Host().toUtf8() + "\n");
+            f.write("YouTube=" + yt->Host().toUtf8() + "\nYouTubeShort=" + yt->Host().toUtf8() +
+                    "\n");
         f.close();
         auto* p = new QProcess(this);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -70,8 +71,8 @@ private Q_SLOTS:
         const TRun r = finish(start(sc, {"download", a, "http://example.org/not-soundcloud", b,
                                          "--save-to", saveDir("one")}));
         QCOMPARE(r.code, 0);
-        QVERIFY(r.err.contains(
-            QLatin1String("skipped (not a SoundCloud or YouTube link): http://example.org/not-soundcloud")));
+        QVERIFY(r.err.contains(QLatin1String(
+            "skipped (not a SoundCloud or YouTube link): http://example.org/not-soundcloud")));
         QVERIFY(r.out.contains(QLatin1String("saved: ") + saveDir("one") +
                                QLatin1String("/First.mp3")));
         QCOMPARE(QFileInfo(saveDir("one") + QStringLiteral("/First.mp3")).size(), 300000);
@@ -100,8 +101,8 @@ private Q_SLOTS:
         QFile media(qbtest::makeMedia(m_dir.path(), QStringLiteral("mp4")));
         QVERIFY(media.open(QIODevice::ReadOnly));
         video.media = media.readAll();
-        const TRun r = finish(
-            start(sc, {"download", yt.AddVideo(video), "--save-to", saveDir("yt")}, &yt));
+        const TRun r =
+            finish(start(sc, {"download", yt.AddVideo(video), "--save-to", saveDir("yt")}, &yt));
         QCOMPARE(r.code, 0);
         const QString mp3 = saveDir("yt") + QStringLiteral("/Clip - YouTube_(new).mp3");
         QVERIFY2(r.out.contains(QLatin1String("saved: ") + mp3), qPrintable(r.out + r.err));
@@ -121,7 +122,8 @@ private Q_SLOTS:
         QFile media(clip);
         QVERIFY(media.open(QIODevice::ReadOnly));
         video.media = media.readAll();
-        QProcess* p = start(sc, {"download", yt.AddVideo(video), "--save-to", saveDir("ytstop")}, &yt);
+        QProcess* p =
+            start(sc, {"download", yt.AddVideo(video), "--save-to", saveDir("ytstop")}, &yt);
         QTRY_VERIFY_WITH_TIMEOUT(
             !QDir(saveDir("ytstop")).entryList({QStringLiteral("*.mp3")}, QDir::Files).isEmpty(),
             30000);

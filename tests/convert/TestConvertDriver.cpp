@@ -53,8 +53,8 @@ class TestConvertDriver : public QObject
                                  for (int r = from.row(); r <= to.row(); ++r) {
                                      if (from.column() <= TDownloadRows::StatusColumn &&
                                          to.column() >= TDownloadRows::StatusColumn)
-                                         statusTexts.append(engine.list.text(
-                                             r, TDownloadRows::StatusColumn));
+                                         statusTexts.append(
+                                             engine.list.text(r, TDownloadRows::StatusColumn));
                                  }
                              });
         }
@@ -64,9 +64,11 @@ class TestConvertDriver : public QObject
             engine.gui.Post(WM_START_JOBS);
             if (!engine.WaitUntilIdle()) {
                 for (int id = 1; id <= engine.state.DownloadJobs.Count(); ++id)
-                    qWarning() << "job" << id << engine.Status(id) << engine.Job(id).t_GetData.load()
-                               << engine.Job(id).t_ConvertStatus.load() << engine.Job(id).t_TempName.get()
-                               << engine.Job(id).t_MediaURL.get() << engine.Files();
+                    qWarning() << "job" << id << engine.Status(id)
+                               << engine.Job(id).t_GetData.load()
+                               << engine.Job(id).t_ConvertStatus.load()
+                               << engine.Job(id).t_TempName.get() << engine.Job(id).t_MediaURL.get()
+                               << engine.Files();
                 return false;
             }
             QDeadlineTimer deadline(60000);
@@ -227,7 +229,8 @@ private Q_SLOTS:
         QVERIFY(QFile::exists(source));
         QCOMPARE(rig.engine.Files(),
                  (QStringList{QStringLiteral("Temp/Clip"), QStringLiteral("blocked")}));
-        QVERIFY2(rig.prompts.messages.size() <= 1, qPrintable(rig.prompts.messages.join(QLatin1Char('|'))));
+        QVERIFY2(rig.prompts.messages.size() <= 1,
+                 qPrintable(rig.prompts.messages.join(QLatin1Char('|'))));
     }
 
     void requestsThatStartNothing()

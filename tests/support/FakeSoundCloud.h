@@ -15,17 +15,17 @@ namespace qbtest {
 struct TFakeTrack
 {
     QString name = QStringLiteral("Song");
-    std::int64_t size = 2048;         // stream bytes
-    bool contentLength = true;        // announce the size
-    int redirects = 0;                // hops before the stream
-    int status = 200;                 // status of the stream response
-    int pieceSize = 0;                // 0: as fast as possible
-    std::chrono::milliseconds gap{0}; // pause between pieces (slow streams)
-    bool nameFirst = false;           // the name key before the stream key on the page line
-    std::int64_t announced = -1;      // Content-Length when it differs from size (short body)
-    int pageRedirects = 0;            // hops (301) before the page
-    QByteArray redirectBody{};        // body of every redirect, page and stream alike
-    int pagePieceSize = 0;            // 0: the page at once
+    std::int64_t size = 2048;             // stream bytes
+    bool contentLength = true;            // announce the size
+    int redirects = 0;                    // hops before the stream
+    int status = 200;                     // status of the stream response
+    int pieceSize = 0;                    // 0: as fast as possible
+    std::chrono::milliseconds gap{0};     // pause between pieces (slow streams)
+    bool nameFirst = false;               // the name key before the stream key on the page line
+    std::int64_t announced = -1;          // Content-Length when it differs from size (short body)
+    int pageRedirects = 0;                // hops (301) before the page
+    QByteArray redirectBody{};            // body of every redirect, page and stream alike
+    int pagePieceSize = 0;                // 0: the page at once
     std::chrono::milliseconds pageGap{0}; // pause between pieces of the page (slow pages)
 };
 

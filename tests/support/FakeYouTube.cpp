@@ -151,8 +151,7 @@ TScriptedReply TFakeYouTube::answer(const TRecordedRequest& request)
         }
         ++m_served;
         m_lastQuality = quality;
-        return TScriptedReply::Response(200, "OK", it->second.media,
-                                        {"Content-Type: video/mp4"});
+        return TScriptedReply::Response(200, "OK", it->second.media, {"Content-Type: video/mp4"});
     }
     return TScriptedReply::Response(404, "Not Found");
 }

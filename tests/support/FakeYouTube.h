@@ -16,15 +16,15 @@ struct TFakeVideo
 {
     enum TTitleStyle
     {
-        PlainTitle,   // <title>Title - YouTube</title> on a line of its own
-        CapitalTags,  // <TITLE>…</TITLE>: the page reads as having no title
-        LtrFallback,  // no title line; the title after dir="ltr"> on the stream-map line
+        PlainTitle,  // <title>Title - YouTube</title> on a line of its own
+        CapitalTags, // <TITLE>…</TITLE>: the page reads as having no title
+        LtrFallback, // no title line; the title after dir="ltr"> on the stream-map line
     };
     QString title = QStringLiteral("Clip");
     TTitleStyle titleStyle = PlainTitle;
     QStringList qualities{QStringLiteral("hd720"), QStringLiteral("medium"),
                           QStringLiteral("small")}; // one stream-map entry each, in order
-    QByteArray media;            // what the stream address serves
+    QByteArray media;                               // what the stream address serves
     QString mediaType = QStringLiteral("video/mp4; codecs=\"avc1.64001F, mp4a.40.2\"");
 };
 

@@ -4,8 +4,8 @@
 #include "TestRegistry.h"
 #include "UiTestHelpers.h"
 
-#include "base/AppSettings.h"
 #include "app/MainController.h"
+#include "base/AppSettings.h"
 #include "base/TMessageQueue.h"
 #include "jobs/DownloadRows.h"
 #include "jobs/DownloadState.h"

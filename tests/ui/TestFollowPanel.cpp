@@ -74,9 +74,8 @@ class TestFollowPanel : public QObject
     // Until no check of a followed user runs or waits.
     void waitForChecks()
     {
-        QTRY_VERIFY_WITH_TIMEOUT(!m_controller->Following().Checks().Busy() &&
-                                     ThreadRegistry::LiveCount() == 0,
-                                 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !m_controller->Following().Checks().Busy() && ThreadRegistry::LiveCount() == 0, 30000);
     }
 
     void closeWindow()

@@ -3,8 +3,8 @@
 #include "TestRegistry.h"
 #include "UiTestHelpers.h"
 
-#include "base/AppSettings.h"
 #include "app/MainController.h"
+#include "base/AppSettings.h"
 #include "base/ServiceHosts.h"
 #include "jobs/DownloadState.h"
 #include "jobs/ListViewModel.h"

@@ -7,8 +7,8 @@
 #include "worker/TOutputFile.h"
 
 #include <QDir>
-#include <QFile>
 #include <QEventLoop>
+#include <QFile>
 #include <QTest>
 #include <QTimer>
 

@@ -14,8 +14,8 @@ namespace {
 // A watch page with one title line and one stream-map line holding the given map value.
 QStringList pageWithMap(const QString& map, const QString& title = QStringLiteral("T"))
 {
-    return {QStringLiteral("<html><head>"), QStringLiteral("<title>") + title +
-                                                QStringLiteral("</title>"),
+    return {QStringLiteral("<html><head>"),
+            QStringLiteral("<title>") + title + QStringLiteral("</title>"),
             QStringLiteral("<script>{\"url_encoded_fmt_stream_map\": \"") + map +
                 QStringLiteral("\"}</script>")};
 }
@@ -41,16 +41,35 @@ private Q_SLOTS:
         QTest::addColumn<QString>("function");
         QTest::addColumn<QString>("input");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("hex 2F") << "hex" << "2F" << "47";
-        QTest::newRow("hex lower case with final h") << "hex" << "2h" << "2";
-        QTest::newRow("hex stops at a non-digit with 0") << "hex" << "G1" << "0";
-        QTest::newRow("hex empty") << "hex" << "" << "0";
-        QTest::newRow("hex ffH") << "hex" << "ffH" << "255";
-        QTest::newRow("url plus and escapes") << "url" << "a+b%3Dc" << "a b=c";
-        QTest::newRow("url high byte stays one character") << "url" << "%E9" << "\u00e9";
-        QTest::newRow("url bad escape gives code 0") << "url" << "x%zzy" << QString("x") + QChar(0) + "y";
-        QTest::newRow("url trailing percent kept") << "url" << "ab%4" << "ab%4";
-        QTest::newRow("url twice turns %2526 into &") << "url2" << "%2526" << "&";
+        QTest::newRow("hex 2F") << "hex"
+                                << "2F"
+                                << "47";
+        QTest::newRow("hex lower case with final h") << "hex"
+                                                     << "2h"
+                                                     << "2";
+        QTest::newRow("hex stops at a non-digit with 0") << "hex"
+                                                         << "G1"
+                                                         << "0";
+        QTest::newRow("hex empty") << "hex"
+                                   << ""
+                                   << "0";
+        QTest::newRow("hex ffH") << "hex"
+                                 << "ffH"
+                                 << "255";
+        QTest::newRow("url plus and escapes") << "url"
+                                              << "a+b%3Dc"
+                                              << "a b=c";
+        QTest::newRow("url high byte stays one character") << "url"
+                                                           << "%E9"
+                                                           << "\u00e9";
+        QTest::newRow("url bad escape gives code 0") << "url"
+                                                     << "x%zzy" << QString("x") + QChar(0) + "y";
+        QTest::newRow("url trailing percent kept") << "url"
+                                                   << "ab%4"
+                                                   << "ab%4";
+        QTest::newRow("url twice turns %2526 into &") << "url2"
+                                                      << "%2526"
+                                                      << "&";
     }
     void hexAndUrlDecoding()
     {
@@ -81,7 +100,8 @@ private Q_SLOTS:
                            "\"url_encoded_fmt_stream_map\": \"" + map + "\" dir=\"ltr\">Fb<"}
             << "";
         QTest::newRow("ltr fallback on the map line")
-            << QStringList{"<span dir=\"ltr\">Fall: back</span> \"url_encoded_fmt_stream_map\": \"" +
+            << QStringList{"<span dir=\"ltr\">Fall: back</span> \"url_encoded_fmt_stream_map\": "
+                           "\"" +
                            map + "\""}
             << "Fall back";
         QTest::newRow("first title line wins")
@@ -119,8 +139,8 @@ private Q_SLOTS:
         video.qualities = qualities;
         const QString link = yt.AddVideo(video);
         const QString id = link.section(QLatin1Char('='), -1);
-        const TYouTubeStream s = ParseYouTubeLines(
-            QString::fromUtf8(yt.WatchPage(id)).split(QLatin1Char('\n')));
+        const TYouTubeStream s =
+            ParseYouTubeLines(QString::fromUtf8(yt.WatchPage(id)).split(QLatin1Char('\n')));
         QCOMPARE(s.title, QStringLiteral("Clip - YouTube"));
         QCOMPARE(s.chosen, chosen);
         if (!chosen)
@@ -143,7 +163,8 @@ private Q_SLOTS:
             << entry("http%253A%252F%252Fh%252Fv%253Fa%253D1", "ABC", 22, "hd720") << true
             << "http://h/v?a=1&&&&&&itag=22&signature=";
         QTest::newRow("comma in a codecs list does not split")
-            << "url=http%253A%252F%252Fh%252Fone\\u0026sig=S1\\u0026itag=18\\u0026type=video%252Fmp4%253B+codecs%253D%2522a%252C+b%2522\\u0026quality=medium"
+            << "url=http%253A%252F%252Fh%252Fone\\u0026sig=S1\\u0026itag=18\\u0026type=video%"
+               "252Fmp4%253B+codecs%253D%2522a%252C+b%2522\\u0026quality=medium"
                ",url=http%253A%252F%252Fh%252Ftwo\\u0026sig=S2\\u0026itag=36\\u0026quality=small"
             << true << "http://h/one&&&&&itag=18&signature=S1";
         QTest::newRow("entry without url is never chosen")
@@ -171,8 +192,8 @@ private Q_SLOTS:
     {
         QStringList entries;
         for (int i = 0; i < 150; ++i)
-            entries.append(entry(QStringLiteral("http%253A%252F%252Fh%252F%1").arg(i), "S", 18,
-                                 "medium"));
+            entries.append(
+                entry(QStringLiteral("http%253A%252F%252Fh%252F%1").arg(i), "S", 18, "medium"));
         const TYouTubeStream s = ParseYouTubeLines(pageWithMap(entries.join(',')));
         QVERIFY(s.chosen);
         QVERIFY2(s.mediaUrl.startsWith(QStringLiteral("http://h/99&")), qPrintable(s.mediaUrl));
