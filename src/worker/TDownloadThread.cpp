@@ -77,21 +77,21 @@ QString TDownloadThread::EndReason() const
     return QStringLiteral("Ended before the download was complete");
 }
 
-QString TDownloadThread::RequestEnd(const THttpCli& client, const TRequestFailure& failure) const
+QString TDownloadThread::RequestEnd(const TRequestFailure& failure) const
 {
-    if (m_selfAborted)
+    if (m_selfAborted && !m_selfAbortReason.isEmpty())
         return m_selfAbortReason;
-    if (failure.failed) {
-        if (failure.code == httperrStreamWrite)
-            return EndReasonDisk(failure.message);
-        // A reply's own error status, or a failure on the way (its message says which).
-        if (m_statusSeen && failure.code == client.StatusCode() && failure.code >= 100)
-            return EndReasonHttp(failure.code, client.ReasonPhrase());
-        return EndReasonNetwork(failure.message);
+    // A reply with another status than the one needed says why itself (read from its own
+    // status line: an abort afterwards replaces the client's status).
+    if (!m_statusLine.isEmpty() && !m_job.t_Get_HTTP_200.load()) {
+        const QStringList parts = m_statusLine.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        return EndReasonHttp(parts.value(1).toInt(), parts.mid(2).join(QLatin1Char(' ')));
     }
-    if (m_statusSeen && !m_job.t_Get_HTTP_200.load())
-        return EndReasonHttp(client.StatusCode(), client.ReasonPhrase());
-    return QString();
+    if (m_selfAborted || !failure.failed)
+        return QString();
+    if (failure.code == httperrStreamWrite)
+        return EndReasonDisk(failure.message);
+    return EndReasonNetwork(failure.message);
 }
 
 void TDownloadThread::SetStopped()
@@ -128,7 +128,7 @@ void TDownloadThread::Execute()
         m_complete = false;
         m_selfAborted = false;
         m_selfAbortReason.clear();
-        m_statusSeen = false;
+        m_statusLine.clear();
 
         auto client = std::make_unique<THttpCli>();
         client->SetMultiThreaded(true);
@@ -162,7 +162,7 @@ void TDownloadThread::Execute()
         TRequestFailure failure;
         GuardedGet(slot.Request, *client, failure);
         client->SetRcvdStream(nullptr);
-        const QString requestEnd = RequestEnd(*client, failure);
+        const QString requestEnd = RequestEnd(failure);
         client.reset();
         const bool closed = file->Finish();
         const QString fileError = closed ? QString() : file->ErrorString();
@@ -277,7 +277,7 @@ void TDownloadThread::HttpCliHeaderData(THttpCli& client)
     // Every response of a relocation chain is counted on its own: a redirect's size and
     // body say nothing about the document that follows.
     if (client.RcvdHeader().size() == 1) {
-        m_statusSeen = true;
+        m_statusLine = client.RcvdHeader().constFirst().trimmed();
         m_job.t_Size = 0;
         m_job.t_Received = 0;
         m_job.t_Get_HTTP_200 = false;

@@ -57,7 +57,7 @@ private:
     // Why the job ends now that it did not finish (t_EndReason).
     QString EndReason() const;
     // What a request that did not give the job what it needs says about why.
-    QString RequestEnd(const THttpCli& client, const TRequestFailure& failure) const;
+    QString RequestEnd(const TRequestFailure& failure) const;
     // Stopped, and the file of the pass that failed removed.
     void EndStopped(const QString& written);
 
@@ -75,6 +75,6 @@ private:
     // was unusable (the reason).
     bool m_selfAborted = false;
     QString m_selfAbortReason;
-    // The reply of the current request had a status line.
-    bool m_statusSeen = false;
+    // The status line of the current request's reply; empty before one came.
+    QString m_statusLine;
 };
