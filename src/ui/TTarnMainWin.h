@@ -79,6 +79,8 @@ public:
     QMenu* PopupMenu1 = nullptr;
     QAction* PMenuCopylinks = nullptr;
     QAction* PMenuOpencontainedfolder = nullptr;
+    // The status bar's totals of the download list (a permanent widget)
+    QLabel* DownloadTotalsLabel = nullptr;
 
     // Followed-users panel (its widgets, as the panel holds them)
     TFollowPanel* FollowuserPanel = nullptr;
@@ -133,6 +135,7 @@ private:
     void createToolBar();
     void createDownloadPanel();
     void createFollowPanel();
+    void createStatusBar();
     void connectDialogCommands();
 
     MainController& m_controller;
