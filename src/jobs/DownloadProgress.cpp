@@ -75,7 +75,7 @@ void Timer1Timer(TDownloadState& state, ListViewModel& list, qint64 nowMs)
         const TDownloadJobs* job = state.DownloadJobs.Job(id);
         const int row = FindRowByJob(list, id);
         if (job && row > 0 && job->t_ConvertStatus.load() == CONVERT_NONE)
-            list.setProgress(row - 1, -1);
+            list.setProgress(row - 1, -1, TDownloadRows::StatusColumn);
     }
     if (running.empty())
         return;
@@ -90,7 +90,7 @@ void Timer1Timer(TDownloadState& state, ListViewModel& list, qint64 nowMs)
             list.setText(row - 1, TDownloadRows::StatusColumn, *text);
         if (job->t_ConvertStatus.load() != CONVERT_NONE)
             continue;
-        list.setProgress(row - 1, ProgressFraction(*job));
+        list.setProgress(row - 1, ProgressFraction(*job), TDownloadRows::StatusColumn);
         state.Meter.Sample(id, job->t_GetData.load(), job->t_Received.load(), nowMs);
     }
 }

@@ -167,7 +167,7 @@ void ListViewModel::setChecked(int row, bool checked)
     Q_EMIT dataChanged(cell, cell, {Qt::CheckStateRole});
 }
 
-void ListViewModel::setProgress(int row, double fraction)
+void ListViewModel::setProgress(int row, double fraction, int column)
 {
     if (row < 0 || row >= rowCount())
         return;
@@ -176,7 +176,10 @@ void ListViewModel::setProgress(int row, double fraction)
     if (stored == value)
         return;
     stored = value;
-    Q_EMIT dataChanged(index(row, 0), index(row, columnCount() - 1), {ProgressRole});
+    if (column >= 0 && column < columnCount())
+        Q_EMIT dataChanged(index(row, column), index(row, column), {ProgressRole});
+    else
+        Q_EMIT dataChanged(index(row, 0), index(row, columnCount() - 1), {ProgressRole});
 }
 
 int ListViewModel::rowOfData(int data) const

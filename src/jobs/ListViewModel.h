@@ -66,8 +66,9 @@ public:
     void setText(int row, int column, const QString& text);
     void setImageIndex(int row, int imageIndex);
     void setChecked(int row, bool checked);
-    // Below 0 removes the row's progress. Signals only when the value changed.
-    void setProgress(int row, double fraction);
+    // Below 0 removes the row's progress. Signals only when the value changed: the cell of
+    // column (the one that shows it), or the whole row when column is below 0.
+    void setProgress(int row, double fraction, int column = -1);
 
     // 0-based number of the first row whose hidden integer is data, else -1. Kept in an
     // index, so finding a row does not scan the list.
