@@ -6,12 +6,12 @@
 // 1,000, 10,000 and 100,000 rows, so the figures show whether the cost follows the rows that
 // change or all rows; the number of cells that signalled a change per tick is counted too.
 // For comparison, the same tick done the way that walks every row and finds rows by scanning.
+#include "base/TMessageQueue.h"
 #include "jobs/DownloadProgress.h"
 #include "jobs/DownloadRows.h"
 #include "jobs/DownloadState.h"
 #include "jobs/DownloadTotals.h"
 #include "jobs/ListViewModel.h"
-#include "base/TMessageQueue.h"
 #include "language/LangStrings.h"
 
 #include <QCoreApplication>
@@ -38,10 +38,11 @@ struct TRig
             job->t_ConvertStatus = CONVERT_NONE;
             job->t_Status = JOB_FINISHED;
             job->t_URL.set(QStringLiteral("http://soundcloud.com/artist/track-%1").arg(id));
-            list.appendItem({QStringLiteral("Track %1.mp3").arg(id),
-                             {QStringLiteral("4.20M"), QStringLiteral("Finished"), job->t_URL.get()},
-                             JOB_FINISHED,
-                             id});
+            list.appendItem(
+                {QStringLiteral("Track %1.mp3").arg(id),
+                 {QStringLiteral("4.20M"), QStringLiteral("Finished"), job->t_URL.get()},
+                 JOB_FINISHED,
+                 id});
         }
         // Ten downloads spread over the list, one per slot.
         for (int s = 1; s <= kWorkerSlotCount; ++s) {

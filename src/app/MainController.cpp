@@ -1,15 +1,15 @@
 #include "MainController.h"
 
-#include "base/ServiceHosts.h"
 #include "base/IDesktop.h"
 #include "base/IPrompts.h"
+#include "base/ServiceHosts.h"
 #include "base/TMessageQueue.h"
 #include "follow/TFollowing.h"
 #include "follow/TPeopleFile.h"
 #include "jobs/DownloadListCommands.h"
 #include "jobs/DownloadProgress.h"
-#include "jobs/DownloadTotals.h"
 #include "jobs/DownloadState.h"
+#include "jobs/DownloadTotals.h"
 #include "jobs/ListViewModel.h"
 #include "language/LangStrings.h"
 #include "update/TVersionCheck.h"
@@ -56,9 +56,8 @@ MainController::MainController(IPrompts& prompts, IDesktop& desktop, QObject* pa
                                                              *m_downloadSelection, *m_messages,
                                                              m_prompts, m_desktop)),
       m_following(std::make_unique<TFollowing>(
-          *m_peopleList, *m_peopleSelection, *m_tracksList, *m_tracksSelection,
-          m_engine->Intake(), m_engine->Workers(), m_prompts, m_desktop,
-          TPeopleFile::DefaultPath())),
+          *m_peopleList, *m_peopleSelection, *m_tracksList, *m_tracksSelection, m_engine->Intake(),
+          m_engine->Workers(), m_prompts, m_desktop, TPeopleFile::DefaultPath())),
       m_timer(std::make_unique<QTimer>()),
       m_versionNotices(std::make_unique<TVersionNotices>(m_prompts, m_desktop)),
       m_versionCheck(std::make_unique<TVersionCheck>(*m_messages)),

@@ -2,6 +2,7 @@
 
 #include "TerminalText.h"
 
+#include "base/AppSettings.h"
 #include "base/TMessageQueue.h"
 #include "jobs/DownloadProgress.h"
 #include "jobs/DownloadRows.h"
@@ -9,7 +10,6 @@
 #include "jobs/JobEndReason.h"
 #include "jobs/LinkIntake.h"
 #include "jobs/ListViewModel.h"
-#include "base/AppSettings.h"
 #include "language/LangStrings.h"
 #include "worker/DownloadEngine.h"
 
@@ -219,12 +219,12 @@ void TCliDownloader::finish()
         ++failed;
         const QString reason = job->t_EndReason.get();
         const bool stopped = m_interrupted || IsUserStop(reason);
-        std::fprintf(stderr, "%s: %s%s\n", stopped ? "stopped" : "failed",
-                     qPrintable(TerminalSafe(m_links.value(id - 1))),
-                     qPrintable(reason.isEmpty() || stopped
-                                    ? QString()
-                                    : QStringLiteral(" (") + TerminalSafe(reason) +
-                                          QLatin1Char(')')));
+        std::fprintf(
+            stderr, "%s: %s%s\n", stopped ? "stopped" : "failed",
+            qPrintable(TerminalSafe(m_links.value(id - 1))),
+            qPrintable(reason.isEmpty() || stopped
+                           ? QString()
+                           : QStringLiteral(" (") + TerminalSafe(reason) + QLatin1Char(')')));
     }
     std::fflush(stdout);
     // The engine's own folder below Temp goes with its last job; Temp itself only when no

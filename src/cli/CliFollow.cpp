@@ -67,8 +67,7 @@ int RunFollowCommand(const QStringList& args, bool terminal)
     const QString command = args.front();
     if (command != QLatin1String("list") && command != QLatin1String("add") &&
         command != QLatin1String("remove") && command != QLatin1String("auto-check")) {
-        std::fprintf(stderr, "quillbrook-cli: unknown follow command: %s\n",
-                     qPrintable(command));
+        std::fprintf(stderr, "quillbrook-cli: unknown follow command: %s\n", qPrintable(command));
         return Usage();
     }
     const QStringList names = args.mid(1);

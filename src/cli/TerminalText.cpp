@@ -20,8 +20,8 @@ QList<std::pair<QString, int>> cells(const QString& text)
 {
     QList<std::pair<QString, int>> out;
     for (qsizetype i = 0; i < text.size();) {
-        const bool pair = text[i].isHighSurrogate() && i + 1 < text.size() &&
-                          text[i + 1].isLowSurrogate();
+        const bool pair =
+            text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate();
         const QString piece = text.mid(i, pair ? 2 : 1);
         out.append({piece, charWidth(piece.toUcs4().value(0))});
         i += pair ? 2 : 1;

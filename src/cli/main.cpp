@@ -56,31 +56,32 @@ const char* const kVersionUsage =
 
 int usage(FILE* to)
 {
-    std::fputs("Usage: quillbrook-cli download LINK... [--save-to DIR]\n"
-               "       quillbrook-cli follow add NAME... | remove NAME... | list |\n"
-               "                             auto-check NAME on|off\n"
-               "       quillbrook-cli version [--check]\n"
-               "       quillbrook-cli --version | --help | COMMAND --help\n"
-               "\n"
-               "download: downloads SoundCloud track links into the save folder of your\n"
-               "settings (or DIR), up to ten at once, and exits when every job has ended: 0 when\n"
-               "all finished, 1 otherwise. Ctrl+C stops the running downloads.\n"
-               "\n"
-               "follow: changes and lists the followed users of the window (not while it runs:\n"
-               "exit code 3).\n"
-               "\n"
-               "version: prints the program's version. With --check, asks our web site for the\n"
-               "latest version and prints \"newer: X\" or \"latest\" (exit 0) or \"failed: reason\"\n"
-               "(exit 1).\n",
-               to);
+    std::fputs(
+        "Usage: quillbrook-cli download LINK... [--save-to DIR]\n"
+        "       quillbrook-cli follow add NAME... | remove NAME... | list |\n"
+        "                             auto-check NAME on|off\n"
+        "       quillbrook-cli version [--check]\n"
+        "       quillbrook-cli --version | --help | COMMAND --help\n"
+        "\n"
+        "download: downloads SoundCloud track links into the save folder of your\n"
+        "settings (or DIR), up to ten at once, and exits when every job has ended: 0 when\n"
+        "all finished, 1 otherwise. Ctrl+C stops the running downloads.\n"
+        "\n"
+        "follow: changes and lists the followed users of the window (not while it runs:\n"
+        "exit code 3).\n"
+        "\n"
+        "version: prints the program's version. With --check, asks our web site for the\n"
+        "latest version and prints \"newer: X\" or \"latest\" (exit 0) or \"failed: reason\"\n"
+        "(exit 1).\n",
+        to);
     return to == stdout ? 0 : 2;
 }
 
 // A mistake in the command line: says what is wrong and how to ask for help; exit code 2.
 int argumentError(const QString& what, const char* command = nullptr)
 {
-    std::fprintf(stderr, "quillbrook-cli: %s\nTry 'quillbrook-cli %s--help'.\n",
-                 qPrintable(what), command ? (QByteArray(command) + ' ').constData() : "");
+    std::fprintf(stderr, "quillbrook-cli: %s\nTry 'quillbrook-cli %s--help'.\n", qPrintable(what),
+                 command ? (QByteArray(command) + ' ').constData() : "");
     return 2;
 }
 
@@ -98,8 +99,9 @@ int runVersion(const QStringList& args, const char* argv0)
     }
     for (const QString& arg : args) {
         if (arg != QLatin1String("--check"))
-            return argumentError((arg.startsWith(QLatin1Char('-')) ? QStringLiteral("unknown option: ")
-                                                                  : QStringLiteral("unexpected argument: ")) +
+            return argumentError((arg.startsWith(QLatin1Char('-'))
+                                      ? QStringLiteral("unknown option: ")
+                                      : QStringLiteral("unexpected argument: ")) +
                                      arg,
                                  "version");
     }
@@ -158,13 +160,14 @@ int main(int argc, char** argv)
         std::printf("quillbrook-cli %s\n", qPrintable(ProgramVersion()));
         return 0;
     }
-    const char* commandUsage = command == QLatin1String("download") ? kDownloadUsage
-                               : command == QLatin1String("follow") ? kFollowUsage
+    const char* commandUsage = command == QLatin1String("download")  ? kDownloadUsage
+                               : command == QLatin1String("follow")  ? kFollowUsage
                                : command == QLatin1String("version") ? kVersionUsage
                                                                      : nullptr;
     if (!commandUsage) {
-        return argumentError((command.startsWith(QLatin1Char('-')) ? QStringLiteral("unknown option: ")
-                                                                   : QStringLiteral("unknown command: ")) +
+        return argumentError((command.startsWith(QLatin1Char('-'))
+                                  ? QStringLiteral("unknown option: ")
+                                  : QStringLiteral("unknown command: ")) +
                              command);
     }
     if (std::any_of(args.begin(), args.end(), isHelp)) {

@@ -95,8 +95,7 @@ void Timer1Timer(TDownloadState& state, ListViewModel& list, qint64 nowMs)
     }
 }
 
-QString DownloadToolTip(const TDownloadState& state, const ListViewModel& list, int row,
-                        int column)
+QString DownloadToolTip(const TDownloadState& state, const ListViewModel& list, int row, int column)
 {
     if (row < 0 || row >= list.rowCount())
         return QString();

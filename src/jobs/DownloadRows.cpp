@@ -30,5 +30,7 @@ void TDownloadRows::SetText(int jobId, int column, const QString& text)
 
 void TDownloadRows::SetProgress(int jobId, double fraction)
 {
-    onRow(jobId, [fraction](ListViewModel& list, int row) { list.setProgress(row, fraction, StatusColumn); });
+    onRow(jobId, [fraction](ListViewModel& list, int row) {
+        list.setProgress(row, fraction, StatusColumn);
+    });
 }

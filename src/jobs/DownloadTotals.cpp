@@ -18,7 +18,9 @@ DownloadTotals::DownloadTotals(const TDownloadState& state, const ListViewModel&
                                QObject* parent)
     : QObject(parent), m_state(state), m_list(list)
 {
-    const auto stale = [this] { m_stale = true; };
+    const auto stale = [this] {
+        m_stale = true;
+    };
     connect(&list, &QAbstractItemModel::rowsInserted, this, stale);
     connect(&list, &QAbstractItemModel::rowsRemoved, this, stale);
     connect(&list, &QAbstractItemModel::modelReset, this, stale);
@@ -59,8 +61,8 @@ TDownloadCounts DownloadTotals::Counts()
                 ++c.running;
             else if (status == JOB_QUEUED)
                 ++c.queued;
-            else if (Failed(status, convert, status == JOB_STOPPED ? job->t_EndReason.get()
-                                                                   : QString()))
+            else if (Failed(status, convert,
+                            status == JOB_STOPPED ? job->t_EndReason.get() : QString()))
                 ++c.failed;
             else if (status == JOB_FINISHED)
                 ++c.finished;

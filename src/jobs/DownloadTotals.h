@@ -11,7 +11,7 @@ class TDownloadState;
 // What the download list holds, as the window's status bar sums it up.
 struct TDownloadCounts
 {
-    int running = 0;  // downloading or converting
+    int running = 0; // downloading or converting
     int queued = 0;
     int finished = 0;
     int failed = 0;   // ended by an error (a user's stop is not one)

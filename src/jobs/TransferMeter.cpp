@@ -75,7 +75,8 @@ QString DurationText(qint64 seconds)
     const qint64 h = seconds / 3600;
     const qint64 m = seconds / 60 % 60;
     const qint64 s = seconds % 60;
-    const QString ms =
-        QStringLiteral("%1:%2").arg(m, h > 0 ? 2 : 1, 10, QLatin1Char('0')).arg(s, 2, 10, QLatin1Char('0'));
+    const QString ms = QStringLiteral("%1:%2")
+                           .arg(m, h > 0 ? 2 : 1, 10, QLatin1Char('0'))
+                           .arg(s, 2, 10, QLatin1Char('0'));
     return h > 0 ? QString::number(h) + QLatin1Char(':') + ms : ms;
 }

@@ -20,12 +20,12 @@ bool DesktopNotifier::Notify(const QString& summary, const QString& body)
     const QDBusReply<bool> registered = bus.interface()->isServiceRegistered(kService);
     if (!registered.isValid() || !registered.value())
         return false;
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        kService, QStringLiteral("/org/freedesktop/Notifications"), kService,
-        QStringLiteral("Notify"));
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(kService, QStringLiteral("/org/freedesktop/Notifications"),
+                                       kService, QStringLiteral("Notify"));
     // app name, replaces id, icon, summary, body, actions, hints, expiry (server default)
-    call << QStringLiteral("Quillbrook") << uint(0) << QStringLiteral("io.quillbrook.Quillbrook") << summary
-         << body << QStringList() << QVariantMap() << int(-1);
+    call << QStringLiteral("Quillbrook") << uint(0) << QStringLiteral("io.quillbrook.Quillbrook")
+         << summary << body << QStringList() << QVariantMap() << int(-1);
     return bus.send(call);
 }
 

@@ -6,11 +6,11 @@
 #include "ReportView.h"
 #include "StatusIconDelegate.h"
 #include "TAboutWin.h"
-#include "TFollowPanel.h"
 #include "TAddWin.h"
 #include "TBraeSettingsWin.h"
-#include "base/AppSettings.h"
+#include "TFollowPanel.h"
 #include "app/MainController.h"
+#include "base/AppSettings.h"
 #include "jobs/DownloadListCommands.h"
 #include "jobs/DownloadRows.h"
 #include "jobs/DownloadTotals.h"
@@ -315,7 +315,9 @@ void TTarnMainWin::createStatusBar()
     DownloadTotalsLabel = new QLabel(statusBar());
     DownloadTotalsLabel->setObjectName(QStringLiteral("DownloadTotalsLabel"));
     statusBar()->addPermanentWidget(DownloadTotalsLabel);
-    const auto refresh = [this] { DownloadTotalsLabel->setText(m_controller.Totals().Text()); };
+    const auto refresh = [this] {
+        DownloadTotalsLabel->setText(m_controller.Totals().Text());
+    };
     refresh();
     connect(&m_controller, &MainController::ProgressRefreshed, DownloadTotalsLabel, refresh);
     m_controller.Totals().OnBatchEnded = [](int finished, int failed) {

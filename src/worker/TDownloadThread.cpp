@@ -186,8 +186,7 @@ void TDownloadThread::Execute()
             if (!m_complete) {
                 m_endReason = requestEnd;
                 if (m_endReason.isEmpty())
-                    m_endReason =
-                        EndReasonIncomplete(m_job.t_Received.load(), m_job.t_Size.load());
+                    m_endReason = EndReasonIncomplete(m_job.t_Received.load(), m_job.t_Size.load());
             }
             return;
         }

@@ -139,7 +139,8 @@ private Q_SLOTS:
         const QString bad = sc.AddTrack({.name = "Bad", .size = 100, .status = 404});
         const TRun r = finish(start(sc, {"download", good, bad, "--save-to", saveDir("two")}));
         QCOMPARE(r.code, 1);
-        QVERIFY(r.err.contains(QLatin1String("failed: ") + bad + QLatin1String(" (HTTP 404 Error)\n")));
+        QVERIFY(
+            r.err.contains(QLatin1String("failed: ") + bad + QLatin1String(" (HTTP 404 Error)\n")));
         QVERIFY(!r.err.contains(QLatin1String("failed: ") + good));
         QCOMPARE(QDir(saveDir("two")).entryList(QDir::Files), QStringList{"Good.mp3"});
         // Nothing is left of the work in progress, not even an empty Temp folder.
@@ -215,8 +216,8 @@ private Q_SLOTS:
             const QString name =
                 QStringLiteral("Track %1 - with a name far too long for its column, to be cut")
                     .arg(i, 2, 10, QLatin1Char('0'));
-            links << sc.AddTrack({.name = name, .size = 200000, .pieceSize = 4000,
-                                  .gap = i <= 10 ? 60ms : 0ms});
+            links << sc.AddTrack(
+                {.name = name, .size = 200000, .pieceSize = 4000, .gap = i <= 10 ? 60ms : 0ms});
         }
         // Settings of a user who chose German.
         const QString home = m_dir.filePath(QStringLiteral("home-tmux"));
@@ -266,14 +267,16 @@ private Q_SLOTS:
                      qPrintable(text));
             // The table's lines (the saved files' paths below it are not the table's).
             for (const QString& line : s) {
-                if (!line.startsWith(QLatin1String("saved: ")) && !line.startsWith(QLatin1Char(',')))
+                if (!line.startsWith(QLatin1String("saved: ")) &&
+                    !line.startsWith(QLatin1Char(',')))
                     QVERIFY2(line.size() < 80, qPrintable(line));
             }
         }
         // Running rows: the name cut in the middle, both ends kept.
         QCOMPARE(linesWith(whileQueued, QStringLiteral("downloading")), 10);
         const QRegularExpression cut(QStringLiteral("^Track \\d\\d - \\S*\u2026.*to be cut "));
-        QVERIFY2(whileQueued.filter(cut).size() == 10, qPrintable(whileQueued.join(QLatin1Char('\n'))));
+        QVERIFY2(whileQueued.filter(cut).size() == 10,
+                 qPrintable(whileQueued.join(QLatin1Char('\n'))));
         // Queued rows: their links, cut so that their different ends still show.
         for (const QString& link : {links[10], links[11]}) {
             const QRegularExpression queued(QRegularExpression::escape(link.right(10)) +
@@ -343,7 +346,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("said");
         QTest::newRow("no command") << QStringList{} << "Usage: quillbrook-cli download";
         QTest::newRow("unknown command") << QStringList{"fetch", "x"} << "unknown command: fetch";
-        QTest::newRow("unknown top-level option") << QStringList{"--fast"} << "unknown option: --fast";
+        QTest::newRow("unknown top-level option")
+            << QStringList{"--fast"} << "unknown option: --fast";
         QTest::newRow("no links") << QStringList{"download"} << "no link to download";
         QTest::newRow("download with an unknown option")
             << QStringList{"download", "--quiet", "http://soundcloud.com/a/b"}
@@ -353,10 +357,10 @@ private Q_SLOTS:
             << "--save-to needs a folder";
         QTest::newRow("only bad links") << QStringList{"download", "ftp://soundcloud.com/a"}
                                         << "No SoundCloud link to download.";
-        QTest::newRow("version with an unknown option") << QStringList{"version", "--now"}
-                                                        << "unknown option: --now";
-        QTest::newRow("unknown follow command") << QStringList{"follow", "rename", "a"}
-                                                << "unknown follow command: rename";
+        QTest::newRow("version with an unknown option")
+            << QStringList{"version", "--now"} << "unknown option: --now";
+        QTest::newRow("unknown follow command")
+            << QStringList{"follow", "rename", "a"} << "unknown follow command: rename";
     }
     void usageErrors()
     {
@@ -377,10 +381,10 @@ private Q_SLOTS:
         QTest::newRow("--help") << QStringList{"--help"} << "Usage: quillbrook-cli download";
         QTest::newRow("download --help")
             << QStringList{"download", "--help"} << "Usage: quillbrook-cli download LINK";
-        QTest::newRow("follow --help") << QStringList{"follow", "list", "--help"}
-                                       << "Usage: quillbrook-cli follow";
-        QTest::newRow("version --help") << QStringList{"version", "--help"}
-                                        << "Usage: quillbrook-cli version";
+        QTest::newRow("follow --help")
+            << QStringList{"follow", "list", "--help"} << "Usage: quillbrook-cli follow";
+        QTest::newRow("version --help")
+            << QStringList{"version", "--help"} << "Usage: quillbrook-cli version";
         QTest::newRow("--version") << QStringList{"--version"} << "quillbrook-cli 2.8\n";
     }
     void helpAndVersion()

@@ -111,9 +111,8 @@ private Q_SLOTS:
         check("two removed");
         rig.list.appendItem({QString(), {}, 0, 9});
         check("appended after removals");
-        rig.list.sortRows([&rig](int a, int b) {
-            return rig.list.item(a).data > rig.list.item(b).data;
-        });
+        rig.list.sortRows(
+            [&rig](int a, int b) { return rig.list.item(a).data > rig.list.item(b).data; });
         check("sorted backwards");
         rig.list.clear();
         check("cleared");
@@ -133,7 +132,8 @@ private Q_SLOTS:
         Timer1Timer(rig.state, rig.list, 0);
         QCOMPARE(changedCells(changed),
                  (QStringList{"499:2-2", "499:2-2 progress", "9:2-2", "9:2-2 progress"}));
-        QCOMPARE(rig.list.text(9, TDownloadRows::StatusColumn), QStringLiteral("Received: 262144 (25.00%)"));
+        QCOMPARE(rig.list.text(9, TDownloadRows::StatusColumn),
+                 QStringLiteral("Received: 262144 (25.00%)"));
         QCOMPARE(rig.Progress(10).toDouble(), 0.25);
         QVERIFY(!rig.Progress(999).isValid());
 
@@ -160,9 +160,10 @@ private Q_SLOTS:
         rig.state.DownloadJobs.Job(2)->t_ConvertStatus = CONVERT_RUNNING;
         rig.End(2, 2, JOB_FINISHED);
         rig.list.setProgress(FindRowByJob(rig.list, 2) - 1, 0.5); // the conversion's
-        Timer1Timer(rig.state, rig.list, 1000); // nothing runs any more
+        Timer1Timer(rig.state, rig.list, 1000);                   // nothing runs any more
         QVERIFY(!rig.Progress(1).isValid());
-        QCOMPARE(rig.list.text(0, TDownloadRows::StatusColumn), QStringLiteral("Received: 100 (25.00%)"));
+        QCOMPARE(rig.list.text(0, TDownloadRows::StatusColumn),
+                 QStringLiteral("Received: 100 (25.00%)"));
         QCOMPARE(rig.Progress(2).toDouble(), 0.5);
     }
 
@@ -178,13 +179,15 @@ private Q_SLOTS:
         Timer1Timer(rig.state, rig.list, 0);
         job->t_Received = 102400;
         Timer1Timer(rig.state, rig.list, 1000);
-        const QString running = rig.list.index(0, TDownloadRows::StatusColumn).data(Qt::ToolTipRole).toString();
+        const QString running =
+            rig.list.index(0, TDownloadRows::StatusColumn).data(Qt::ToolTipRole).toString();
         QCOMPARE(running, QStringLiteral("Received: 102400 (10.24%)\nFile: /music/Song\n"
                                          "Link: http://soundcloud.com/a/t1\n"
                                          "Speed: 100.00 KB/s, 0:09 left"));
 
         rig.End(1, 1, JOB_STOPPED, EndReasonDisk(QStringLiteral("No space left on device")));
-        const QString ended = rig.list.index(0, TDownloadRows::FileColumn).data(Qt::ToolTipRole).toString();
+        const QString ended =
+            rig.list.index(0, TDownloadRows::FileColumn).data(Qt::ToolTipRole).toString();
         QCOMPARE(ended, QStringLiteral("File: /music/Song\nLink: http://soundcloud.com/a/t1\n"
                                        "Ended: Disk error: No space left on device"));
         // A job that never ran has only its link to show.
@@ -199,7 +202,9 @@ private Q_SLOTS:
         TListRig rig(6);
         DownloadTotals totals(rig.state, rig.list);
         QList<std::pair<int, int>> ends;
-        totals.OnBatchEnded = [&ends](int finished, int failed) { ends.append({finished, failed}); };
+        totals.OnBatchEnded = [&ends](int finished, int failed) {
+            ends.append({finished, failed});
+        };
         rig.Run(1, 1, 0, 100);
         rig.Run(2, 2, 0, 100);
         rig.Run(3, 3, 0, 100);
@@ -231,7 +236,8 @@ private Q_SLOTS:
         QCOMPARE(ends.size(), 1);
         c = totals.Counts();
         QCOMPARE((QList<int>{c.running, c.queued, c.finished, c.failed}), (QList<int>{0, 0, 1, 2}));
-        QCOMPARE(totals.Text(), QStringLiteral("Running 0 \u00b7 Queued 0 \u00b7 Finished 1 \u00b7 Failed 2"));
+        QCOMPARE(totals.Text(),
+                 QStringLiteral("Running 0 \u00b7 Queued 0 \u00b7 Finished 1 \u00b7 Failed 2"));
     }
 };
 

@@ -5,8 +5,8 @@
 #include "TestRegistry.h"
 #include "UiTestHelpers.h"
 
-#include "base/AppSettings.h"
 #include "app/MainController.h"
+#include "base/AppSettings.h"
 #include "base/TMessageQueue.h"
 #include "jobs/DownloadRows.h"
 #include "jobs/DownloadState.h"
@@ -23,13 +23,13 @@
 #include <QCheckBox>
 #include <QFile>
 #include <QHeaderView>
-#include <QLabel>
-#include <QStatusBar>
 #include <QItemSelectionModel>
+#include <QLabel>
 #include <QMenu>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -218,7 +218,8 @@ private Q_SLOTS:
         QFETCH(bool, fullDisk);
         QFETCH(QString, reason);
         if (fullDisk) {
-            m_controller->Workers().openOutput = [](const QString& path) -> std::unique_ptr<TOutputFile> {
+            m_controller->Workers().openOutput =
+                [](const QString& path) -> std::unique_ptr<TOutputFile> {
                 if (path.endsWith(QLatin1String(".txt")))
                     return TOutputFile::Open(path);
                 return std::make_unique<TFullDiskOutput>();
