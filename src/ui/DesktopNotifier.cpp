@@ -4,6 +4,8 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusReply>
+#include <QFile>
+#include <QFileInfo>
 #include <QVariantMap>
 
 namespace {
@@ -14,6 +16,11 @@ const QString kService = QStringLiteral("org.freedesktop.Notifications");
 
 bool DesktopNotifier::Notify(const QString& summary, const QString& body)
 {
+    // No session bus to be found: nothing to ask, and no D-Bus machinery started for it.
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS") &&
+        (runtime.isEmpty() || !QFileInfo::exists(QFile::decodeName(runtime) + QStringLiteral("/bus"))))
+        return false;
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected() || !bus.interface())
         return false;

@@ -320,9 +320,13 @@ void TTarnMainWin::createStatusBar()
     };
     refresh();
     connect(&m_controller, &MainController::ProgressRefreshed, DownloadTotalsLabel, refresh);
-    m_controller.Totals().OnBatchEnded = [](int finished, int failed) {
-        DesktopNotifier::Notify(QStringLiteral("Quillbrook: downloads ended"),
-                                DesktopNotifier::RunEndedText(finished, failed));
+    NotifyDesktop = [](const QString& summary, const QString& body) {
+        DesktopNotifier::Notify(summary, body);
+    };
+    m_controller.Totals().OnBatchEnded = [this](int finished, int failed) {
+        if (NotifyDesktop)
+            NotifyDesktop(QStringLiteral("Quillbrook: downloads ended"),
+                          DesktopNotifier::RunEndedText(finished, failed));
     };
 }
 

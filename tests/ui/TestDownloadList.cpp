@@ -90,6 +90,7 @@ class TestDownloadList : public QObject
     std::unique_ptr<MainController> m_controller;
     std::unique_ptr<TTarnMainWin> m_win;
     std::unique_ptr<TAddWin> m_add;
+    QStringList m_notices; // what the window told the desktop
 
     ListViewModel& list() { return m_controller->DownloadList(); }
     TDownloadState& state() { return m_controller->Downloads(); }
@@ -167,6 +168,10 @@ private Q_SLOTS:
         m_prompts = FakePrompts();
         m_controller = std::make_unique<MainController>(m_prompts, m_desktop);
         m_win = std::make_unique<TTarnMainWin>(*m_controller);
+        m_notices.clear();
+        m_win->NotifyDesktop = [this](const QString& summary, const QString& body) {
+            m_notices << summary + QStringLiteral(": ") + body;
+        };
         m_add = std::make_unique<TAddWin>(*m_controller, m_win.get());
         m_win->SetAddWin(m_add.get());
         m_win->show();
@@ -240,6 +245,8 @@ private Q_SLOTS:
         QVERIFY(m_win->statusBar()->findChildren<QLabel*>().contains(m_win->DownloadTotalsLabel));
         QCOMPARE(m_win->DownloadTotalsLabel->text(),
                  QStringLiteral("Running 0 \u00b7 Queued 0 \u00b7 Finished 0 \u00b7 Failed 1"));
+        QCOMPARE(m_notices,
+                 QStringList{"Quillbrook: downloads ended: 0 finished, 1 failed"});
     }
 
     // A running download draws its progress behind the Status text; the status bar counts
@@ -257,8 +264,11 @@ private Q_SLOTS:
         QVERIFY(m_win->DownloadTotalsLabel->text().startsWith(QLatin1String("Running 1 ")));
         m_win->resize(900, 300);
         qbtest::screenshot(m_win.get(), "download-progress.png");
+        QVERIFY(m_notices.isEmpty()); // not while one runs
         QVERIFY(waitIdle());
         m_controller->Timer1Timer();
+        QCOMPARE(m_notices,
+                 QStringList{"Quillbrook: downloads ended: 2 finished, 0 failed"});
         QVERIFY(!cell.data(ListViewModel::ProgressRole).isValid());
         QCOMPARE(cell.data(Qt::DisplayRole).toString(), QStringLiteral("Finished"));
     }
