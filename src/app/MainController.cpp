@@ -11,11 +11,13 @@
 #include "jobs/DownloadListCommands.h"
 #include "jobs/DownloadProgress.h"
 #include "jobs/DownloadState.h"
+#include "jobs/DownloadTotals.h"
 #include "jobs/ListViewModel.h"
 #include "language/LangStrings.h"
 #include "update/TVersionCheck.h"
 #include "update/TVersionNotices.h"
 #include "worker/DownloadEngine.h"
+#include "worker/WorkerContext.h"
 
 #include <QItemSelectionModel>
 #include <QTimer>
@@ -61,10 +63,14 @@ MainController::MainController(IPrompts& prompts, IDesktop& desktop, QObject* pa
       m_timer(std::make_unique<QTimer>()),
       m_versionNotices(std::make_unique<TVersionNotices>(m_prompts, m_desktop)),
       m_versionCheck(std::make_unique<TVersionCheck>(*m_messages)),
+      m_totals(std::make_unique<DownloadTotals>(m_engine->State(), *m_downloadList)),
       m_converter(std::make_unique<TConvertDriver>(m_engine->State(), *m_downloadList, *m_messages,
                                                    m_prompts))
 {
     m_converter->Connect();
+    m_downloadList->setToolTipSource([this](int row, int column) {
+        return DownloadToolTip(m_engine->State(), *m_downloadList, row, column);
+    });
     m_versionCheck->OnReport = [this](const TVersionOutcome& outcome) {
         m_versionNotices->Report(outcome);
     };
@@ -87,6 +93,13 @@ int MainController::LiveWorkers() const
 void MainController::Timer1Timer()
 {
     ::Timer1Timer(m_engine->State(), *m_downloadList);
+    m_totals->Tick();
+    Q_EMIT ProgressRefreshed();
+}
+
+TWorkerContext& MainController::Workers()
+{
+    return m_engine->Workers();
 }
 
 MainController::~MainController() = default;

@@ -4,6 +4,7 @@
 
 #include <memory>
 
+class DownloadTotals;
 class IDesktop;
 class IPrompts;
 class TDownloadListCommands;
@@ -17,6 +18,7 @@ class TFollowing;
 class TMessageQueue;
 class TVersionCheck;
 class TVersionNotices;
+struct TWorkerContext;
 
 // The core half of the main window: lives on the GUI thread, receives the program's
 // messages, owns the list models with their selection models and runs the commands the
@@ -42,6 +44,11 @@ public:
 
     // The once-a-second progress refresh of the download list.
     void Timer1Timer();
+
+    // The download list's totals for the status bar; tells when a run of downloads ended.
+    DownloadTotals& Totals() { return *m_totals; }
+    // What the download workers share (tests put fault fixtures into it).
+    TWorkerContext& Workers();
 
     ListViewModel& DownloadList() { return *m_downloadList; }
     ListViewModel& PeopleList() { return *m_peopleList; }
@@ -74,6 +81,10 @@ public:
     void CheckForUpdates();
     TVersionCheck& VersionCheck() { return *m_versionCheck; }
 
+Q_SIGNALS:
+    // After each progress refresh (once a second).
+    void ProgressRefreshed();
+
 private:
     IPrompts& m_prompts;
     IDesktop& m_desktop;
@@ -90,6 +101,7 @@ private:
     std::unique_ptr<QTimer> m_timer;
     std::unique_ptr<TVersionNotices> m_versionNotices;
     std::unique_ptr<TVersionCheck> m_versionCheck;
+    std::unique_ptr<DownloadTotals> m_totals;
     // Last, so it goes first: its encoders stop before the queue they report to.
     std::unique_ptr<TConvertDriver> m_converter;
 };

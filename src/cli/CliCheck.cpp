@@ -31,8 +31,10 @@ constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitWindowRuns = 3;
 
-int Usage()
+int Usage(const QString& what = QString())
 {
+    if (!what.isEmpty())
+        std::fprintf(stderr, "quillbrook-cli: %s\n", qPrintable(what));
     std::fputs("Usage: quillbrook-cli check [NAME...] [--download]\n"
                "       quillbrook-cli check --daily\n",
                stderr);
@@ -78,13 +80,13 @@ int RunCheckCommand(const QStringList& args, bool terminal,
             download = true;
         else if (arg == QLatin1String("--daily"))
             daily = true;
-        else if (arg.startsWith(QLatin1String("--")))
-            return Usage();
+        else if (arg.startsWith(QLatin1Char('-')))
+            return Usage(QStringLiteral("unknown option: ") + arg);
         else
             names.append(arg);
     }
     if (daily && (download || !names.isEmpty()))
-        return Usage();
+        return Usage(QStringLiteral("--daily takes no names and no --download"));
     download = download || daily;
 
     // Held for the whole run: the window must not start on a file about to change.

@@ -3,20 +3,26 @@
 #include "CliPrompts.h"
 #include "TerminalText.h"
 
+#include "base/AppSettings.h"
 #include "base/TMessageQueue.h"
 #include "convert/TConvertDriver.h"
 #include "jobs/DownloadProgress.h"
 #include "jobs/DownloadRows.h"
 #include "jobs/DownloadState.h"
+#include "jobs/JobEndReason.h"
 #include "jobs/LinkIntake.h"
 #include "jobs/ListViewModel.h"
 #include "language/LangStrings.h"
 #include "worker/DownloadEngine.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QTimer>
 
+#include <algorithm>
+
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -56,11 +62,15 @@ bool saved(const TDownloadJobs& job)
            (convert == CONVERT_NONE || convert == CONVERT_DONE);
 }
 
-QString fit(const QString& text, int width)
+// A link as a row's name until the job has a file: without its scheme, which every link
+// shares.
+QString linkName(const QString& link)
 {
-    if (text.size() <= width)
-        return text.leftJustified(width);
-    return text.left(width - 1) + QChar(0x2026);
+    for (const char* scheme : {"http://", "https://"}) {
+        if (link.startsWith(QLatin1String(scheme), Qt::CaseInsensitive))
+            return link.mid(qsizetype(std::strlen(scheme)));
+    }
+    return link;
 }
 
 } // namespace
@@ -114,8 +124,11 @@ void TCliDownloader::Start()
 
 void TCliDownloader::Interrupt()
 {
-    if (!m_interrupted)
+    if (!m_interrupted) {
         std::fprintf(stderr, "\nStopping...\n");
+        // The note moved the cursor: the table starts again below it.
+        m_drawnLines = 0;
+    }
     m_interrupted = true;
     // Conversions end at once and remove what they had written; a download that finishes
     // later is not converted any more.
@@ -182,13 +195,21 @@ void TCliDownloader::draw(bool final)
         out += QStringLiteral("\x1b[%1A").arg(m_drawnLines);
     const TDownloadState& state = m_engine->State();
     int lines = 0;
+    // One column short of the terminal's width, so no line wraps and the cursor moves up
+    // over exactly the lines drawn.
+    const int width = std::max(TerminalColumns() - 1, 30);
+    constexpr int sizeWidth = 9;
+    constexpr int stateWidth = 12;
+    const int nameWidth = std::clamp(width - sizeWidth - stateWidth - 2 - 28, 14, 60);
+    const int progressWidth = std::max(width - nameWidth - sizeWidth - stateWidth - 2, 0);
     const auto line = [&](const QString& text) {
         // Names and links come from elsewhere; only our own codes may reach the terminal.
-        out += QStringLiteral("\r\x1b[2K") + TerminalSafe(text) + QLatin1Char('\n');
+        out += QStringLiteral("\r\x1b[2K") + FitEnd(TerminalSafe(text), width).trimmed() +
+               QLatin1Char('\n');
         ++lines;
     };
-    line(fit(QStringLiteral("File"), 36) + QLatin1Char(' ') + fit(QStringLiteral("Size"), 9) +
-         QLatin1Char(' ') + fit(QStringLiteral("State"), 12) + QStringLiteral("Progress"));
+    line(FitEnd(Lang("String1_9"), nameWidth) + QLatin1Char(' ') +
+         FitEnd(Lang("String1_10"), sizeWidth) + QLatin1Char(' ') + Lang("String1_11"));
     int finished = 0;
     for (int row = 0; row < m_list->rowCount(); ++row) {
         const int id = m_list->item(row).data;
@@ -196,11 +217,12 @@ void TCliDownloader::draw(bool final)
         finished += saved(*job);
         QString name = m_list->text(row, TDownloadRows::FileColumn);
         if (name.isEmpty())
-            name = linkOf(id);
-        line(fit(name, 36) + QLatin1Char(' ') +
-             fit(m_list->text(row, TDownloadRows::SizeColumn), 9) + QLatin1Char(' ') +
-             fit(QString::fromLatin1(stateWord(*job)), 12) +
-             m_list->text(row, TDownloadRows::StatusColumn).trimmed());
+            name = linkName(linkOf(id));
+        line(FitMiddle(TerminalSafe(name), nameWidth) + QLatin1Char(' ') +
+             FitEnd(m_list->text(row, TDownloadRows::SizeColumn), sizeWidth) + QLatin1Char(' ') +
+             FitEnd(QString::fromLatin1(stateWord(*job)), stateWidth) +
+             FitEnd(TerminalSafe(m_list->text(row, TDownloadRows::StatusColumn).trimmed()),
+                    progressWidth));
     }
     line(QStringLiteral("%1 of %2 finished%3")
              .arg(finished)
@@ -248,10 +270,19 @@ void TCliDownloader::finish()
             continue;
         }
         ++failed;
-        std::fprintf(stderr, "%s: %s\n", m_interrupted ? "stopped" : "failed",
-                     qPrintable(TerminalSafe(linkOf(id))));
+        const QString reason = job->t_EndReason.get();
+        const bool stopped = m_interrupted || IsUserStop(reason);
+        std::fprintf(
+            stderr, "%s: %s%s\n", stopped ? "stopped" : "failed",
+            qPrintable(TerminalSafe(linkOf(id))),
+            qPrintable(reason.isEmpty() || stopped
+                           ? QString()
+                           : QStringLiteral(" (") + TerminalSafe(reason) + QLatin1Char(')')));
     }
     std::fflush(stdout);
+    // The engine's own folder below Temp goes with its last job; Temp itself only when no
+    // one else (the window, another run) has anything in it.
+    QDir().rmdir(AppSettings().SaveToFolder() + QStringLiteral("Temp"));
     m_exitCode = failed == 0 ? 0 : 1;
     QCoreApplication::exit(m_exitCode);
 }

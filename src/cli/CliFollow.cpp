@@ -65,6 +65,11 @@ int RunFollowCommand(const QStringList& args, bool terminal)
     if (args.isEmpty())
         return Usage();
     const QString command = args.front();
+    if (command != QLatin1String("list") && command != QLatin1String("add") &&
+        command != QLatin1String("remove") && command != QLatin1String("auto-check")) {
+        std::fprintf(stderr, "quillbrook-cli: unknown follow command: %s\n", qPrintable(command));
+        return Usage();
+    }
     const QStringList names = args.mid(1);
     const bool list = command == QLatin1String("list");
     const bool add = command == QLatin1String("add");

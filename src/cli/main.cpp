@@ -21,6 +21,7 @@
 #include <QDir>
 #include <QSocketNotifier>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -58,6 +59,34 @@ void installInterrupt(std::function<void()> onFirst)
     });
 }
 
+const char* const kDownloadUsage =
+    "Usage: quillbrook-cli download LINK... [--save-to DIR]\n"
+    "\n"
+    "Downloads SoundCloud track links into the save folder of your settings (or DIR), up to\n"
+    "ten at once, and exits when every job has ended: 0 when all finished, 1 otherwise (each\n"
+    "failed link is named with the reason). Ctrl+C stops the running downloads.\n";
+
+const char* const kFollowUsage =
+    "Usage: quillbrook-cli follow add NAME... | remove NAME... | list |\n"
+    "                             auto-check NAME on|off\n"
+    "\n"
+    "Changes and lists the followed users of the window (not while it runs: exit code 3).\n";
+
+const char* const kCheckUsage =
+    "Usage: quillbrook-cli check [NAME...] [--download]\n"
+    "       quillbrook-cli check --daily\n"
+    "\n"
+    "Looks for new tracks of the named followed users (all when none is named); --download\n"
+    "also downloads the newest of them as the settings say. --daily runs the daily check of\n"
+    "the window's start: users with auto-check on who were not checked today, downloads on.\n"
+    "Exit code 1 when a check or a download failed, 3 while the window runs.\n";
+
+const char* const kVersionUsage =
+    "Usage: quillbrook-cli version [--check]\n"
+    "\n"
+    "Prints the program's version. With --check, asks our web site for the latest version\n"
+    "and prints \"newer: X\" or \"latest\" (exit 0) or \"failed: reason\" (exit 1).\n";
+
 int usage(FILE* to)
 {
     std::fputs(
@@ -66,6 +95,7 @@ int usage(FILE* to)
         "                             auto-check NAME on|off\n"
         "       quillbrook-cli check [NAME...] [--download] | check --daily\n"
         "       quillbrook-cli version [--check]\n"
+        "       quillbrook-cli --version | --help | COMMAND --help\n"
         "\n"
         "download: downloads SoundCloud track links into the save folder of your\n"
         "settings (or DIR), up to ten at once, and exits when every job has ended: 0 when\n"
@@ -87,6 +117,19 @@ int usage(FILE* to)
     return to == stdout ? 0 : 2;
 }
 
+// A mistake in the command line: says what is wrong and how to ask for help; exit code 2.
+int argumentError(const QString& what, const char* command = nullptr)
+{
+    std::fprintf(stderr, "quillbrook-cli: %s\nTry 'quillbrook-cli %s--help'.\n", qPrintable(what),
+                 command ? (QByteArray(command) + ' ').constData() : "");
+    return 2;
+}
+
+bool isHelp(const QString& arg)
+{
+    return arg == QLatin1String("--help") || arg == QLatin1String("-h");
+}
+
 // quillbrook-cli version [--check]
 int runVersion(const QStringList& args, const char* argv0)
 {
@@ -94,8 +137,14 @@ int runVersion(const QStringList& args, const char* argv0)
         std::printf("%s\n", qPrintable(ProgramVersion()));
         return 0;
     }
-    if (args != QStringList{QStringLiteral("--check")})
-        return usage(stderr);
+    for (const QString& arg : args) {
+        if (arg != QLatin1String("--check"))
+            return argumentError((arg.startsWith(QLatin1Char('-'))
+                                      ? QStringLiteral("unknown option: ")
+                                      : QStringLiteral("unexpected argument: ")) +
+                                     arg,
+                                 "version");
+    }
     {
         NativeSettingsBackend store;
         PrepareSession(ExecutablePath(argv0), DocumentsFolder(), store);
@@ -142,10 +191,30 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QStringList args = QCoreApplication::arguments().mid(1);
-    if (args.isEmpty() || args.contains(QLatin1String("--help")) ||
-        args.contains(QLatin1String("-h")))
-        return usage(args.isEmpty() ? stderr : stdout);
+    if (args.isEmpty())
+        return usage(stderr);
     const QString command = args.takeFirst();
+    if (isHelp(command))
+        return usage(stdout);
+    if (command == QLatin1String("--version")) {
+        std::printf("quillbrook-cli %s\n", qPrintable(ProgramVersion()));
+        return 0;
+    }
+    const char* commandUsage = command == QLatin1String("download")  ? kDownloadUsage
+                               : command == QLatin1String("follow")  ? kFollowUsage
+                               : command == QLatin1String("check")   ? kCheckUsage
+                               : command == QLatin1String("version") ? kVersionUsage
+                                                                     : nullptr;
+    if (!commandUsage) {
+        return argumentError((command.startsWith(QLatin1Char('-'))
+                                  ? QStringLiteral("unknown option: ")
+                                  : QStringLiteral("unknown command: ")) +
+                             command);
+    }
+    if (std::any_of(args.begin(), args.end(), isHelp)) {
+        std::fputs(commandUsage, stdout);
+        return 0;
+    }
     if (command == QLatin1String("follow")) {
         NativeSettingsBackend store;
         if (!PrepareSession(ExecutablePath(argv[0]), DocumentsFolder(), store))
@@ -160,24 +229,27 @@ int main(int argc, char** argv)
     }
     if (command == QLatin1String("version"))
         return runVersion(args, argv[0]);
-    if (command != QLatin1String("download"))
-        return usage(stderr);
 
     QString saveTo;
     QStringList links;
     for (int i = 0; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--save-to")) {
             if (i + 1 >= args.size())
-                return usage(stderr);
+                return argumentError(QStringLiteral("--save-to needs a folder"), "download");
             saveTo = args[++i];
         } else if (args[i].startsWith(QLatin1String("--save-to="))) {
             saveTo = args[i].mid(10);
+        } else if (args[i] == QLatin1String("--")) {
+            links += args.mid(i + 1);
+            break;
+        } else if (args[i].startsWith(QLatin1Char('-'))) {
+            return argumentError(QStringLiteral("unknown option: ") + args[i], "download");
         } else {
             links.append(args[i]);
         }
     }
     if (links.isEmpty())
-        return usage(stderr);
+        return argumentError(QStringLiteral("no link to download"), "download");
 
     // The user's own settings and folders; --save-to applies to this run only.
     TAppSettings& settings = AppSettings();

@@ -7,6 +7,7 @@
 #include "base/TextHelpers.h"
 #include "jobs/DownloadRows.h"
 #include "jobs/DownloadState.h"
+#include "jobs/JobEndReason.h"
 #include "jobs/ListViewModel.h"
 #include "language/LangStrings.h"
 #include "media/MediaRecords.h"
@@ -90,11 +91,15 @@ void TConvertDriver::SetCaption(int jobId, const QString& text)
         m_list.setText(row - 1, TDownloadRows::FileColumn, text);
 }
 
-void TConvertDriver::Failed(int jobId)
+void TConvertDriver::Failed(int jobId, const QString& reason)
 {
-    if (TDownloadJobs* job = m_state.DownloadJobs.Job(jobId))
+    if (TDownloadJobs* job = m_state.DownloadJobs.Job(jobId)) {
+        SetConversionEndReason(*job, reason); // before the status: whoever sees it sees why
         job->t_ConvertStatus = CONVERT_FAILED;
-    // The reason of a failed conversion, where the job record keeps one, is set here too.
+    }
+    const int row = FindRowByJob(m_list, jobId);
+    if (row > 0)
+        m_list.setProgress(row - 1, -1.0, TDownloadRows::StatusColumn);
     SetStatusText(jobId, Lang("Msg7_1"));
 }
 
@@ -120,7 +125,7 @@ void TConvertDriver::WMStartConvert(int jobId)
         return;
     if (m_closed) {
         // The program is closing: nothing may start that the close would not stop.
-        Failed(jobId);
+        Failed(jobId, QStringLiteral("the program was closing"));
         return;
     }
     m_encoders.push_back(std::make_unique<TEntry>(m_gui));
@@ -136,12 +141,12 @@ void TConvertDriver::WMStartConvert(int jobId)
 
     try {
         if (!PrepareLibraries()) {
-            Failed(jobId);
+            Failed(jobId, QStringLiteral("the FFmpeg libraries could not be loaded"));
             return;
         }
         TFFDecoder& decoder = encoder.Decoder();
         if (!decoder.LoadFile(job->t_TempName.get(), QString())) {
-            Failed(jobId);
+            Failed(jobId, decoder.LastErrMsg());
             return;
         }
         bool added = false;
@@ -161,11 +166,11 @@ void TConvertDriver::WMStartConvert(int jobId)
         }
         // A refused task ends here: an encoder started empty would report a finished run.
         if (!added) {
-            Failed(jobId);
+            Failed(jobId, encoder.LastErrMsg());
             return;
         }
     } catch (const std::exception& e) {
-        Failed(jobId);
+        Failed(jobId, QString::fromUtf8(e.what()));
         m_prompts.warning(QString::fromUtf8(e.what()));
         return;
     }
@@ -199,6 +204,10 @@ void TConvertDriver::EncoderProgress(TFFEncoder* Sender, const TProgressInfo& in
         const qint64 percent =
             std::min<qint64>(info.CurrentDuration * 100 / info.TotalDuration, 100);
         SetStatusText(jobId, QStringLiteral("%1% (%2, %3)").arg(percent).arg(seconds, size));
+        const int row = FindRowByJob(m_list, jobId);
+        if (row > 0)
+            m_list.setProgress(row - 1, double(info.CurrentDuration) / double(info.TotalDuration),
+                               TDownloadRows::StatusColumn);
     } else {
         SetStatusText(jobId, QStringLiteral("N/A (%1, %2)").arg(seconds, size));
     }
@@ -220,7 +229,7 @@ void TConvertDriver::EncoderTerminate(TFFEncoder* Sender, const TTerminateInfo& 
     const QString output = job->t_FileName.get();
     const QFileInfo written(output);
     if (info.Exception) {
-        Failed(jobId);
+        Failed(jobId, info.ExceptionMsg);
         m_prompts.warning(info.ExceptionMsg);
         return;
     }
@@ -229,12 +238,15 @@ void TConvertDriver::EncoderTerminate(TFFEncoder* Sender, const TTerminateInfo& 
         return;
     // The source goes only when the output is there whole.
     if (!written.isFile() || written.size() == 0) {
-        Failed(jobId);
+        Failed(jobId, QStringLiteral("the MP3 file is missing or empty"));
         return;
     }
     {
         job->t_ConvertStatus = CONVERT_DONE;
         SetStatusText(jobId, QStringLiteral("100%"));
+        const int row = FindRowByJob(m_list, jobId);
+        if (row > 0)
+            m_list.setProgress(row - 1, -1.0, TDownloadRows::StatusColumn);
         const QString source = job->t_TempName.get();
         QFile::remove(source);
         {

@@ -56,7 +56,9 @@ private:
     bool AddConvertTask(TInputOptions& input, TOutputOptions& output);
     void EncoderProgress(TFFEncoder* Sender, const TProgressInfo& info);
     void EncoderTerminate(TFFEncoder* Sender, const TTerminateInfo& info);
-    void Failed(int jobId);
+    // The job's conversion failed; reason is kept with the job for its tooltip and the
+    // command line.
+    void Failed(int jobId, const QString& reason);
     void SetStatusText(int jobId, const QString& text);
     void SetCaption(int jobId, const QString& text);
 

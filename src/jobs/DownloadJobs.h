@@ -81,6 +81,10 @@ public:
     std::atomic<bool> t_DownloadFollowed{false};
     TJobString t_FollowedUser{m_strings};
     TJobString t_FollowedTrackID{m_strings};
+    // Why the job last ended other than finished (a user stop, an HTTP status, a network,
+    // page, disk or conversion error; see JobEndReason.h); empty while it runs and after it
+    // finished.
+    TJobString t_EndReason{m_strings};
 };
 
 // The job table: 1-based ids in creation order, never reused; records are never removed

@@ -5,13 +5,33 @@
 #include "ListViewModel.h"
 #include "language/LangStrings.h"
 
+#include <QElapsedTimer>
 #include <QLocale>
+
+#include <algorithm>
+
+namespace {
+
+bool showsProgress(const TDownloadJobs& job)
+{
+    return job.t_ConvertStatus.load() == CONVERT_NONE && job.t_Status.load() == JOB_DOWNLOADING &&
+           job.t_Get_HTTP_200.load();
+}
+
+qint64 steadyMs()
+{
+    static QElapsedTimer clock;
+    if (!clock.isValid())
+        clock.start();
+    return clock.elapsed();
+}
+
+} // namespace
 
 std::optional<QString> ProgressText(const TDownloadJobs& job, const QString& receivedText,
                                     QChar decimalPoint)
 {
-    if (job.t_ConvertStatus.load() != CONVERT_NONE || job.t_Status.load() != JOB_DOWNLOADING ||
-        !job.t_Get_HTTP_200.load())
+    if (!showsProgress(job))
         return std::nullopt;
     const qint64 size = job.t_Size.load();
     if (size <= 0)
@@ -24,17 +44,89 @@ std::optional<QString> ProgressText(const TDownloadJobs& job, const QString& rec
     return job.t_GetData.load() == 0 ? QLatin1Char(' ') + text : text;
 }
 
-void Timer1Timer(TDownloadState& state, ListViewModel& list)
+double ProgressFraction(const TDownloadJobs& job)
 {
-    if (state.RunningDownloads.load() <= 0)
+    if (!showsProgress(job))
+        return -1;
+    const qint64 size = job.t_Size.load();
+    if (size <= 0)
+        return -1;
+    return std::clamp(double(job.t_Received.load()) / double(size), 0.0, 1.0);
+}
+
+void Timer1Timer(TDownloadState& state, ListViewModel& list, qint64 nowMs)
+{
+    if (nowMs < 0)
+        nowMs = steadyMs();
+    std::vector<int> running;
+    if (state.RunningDownloads.load() > 0) {
+        for (int s = 1; s <= kWorkerSlotCount; ++s) {
+            const TWorkerSlot* slot = state.Slot(s);
+            if (slot->Busy() && slot->JobId() > 0)
+                running.push_back(slot->JobId());
+        }
+    }
+    // Jobs measured on the last tick whose worker has gone: their download progress goes.
+    // A conversion's progress (the job is converting) is the conversion's to clear.
+    for (const int id : state.Meter.Jobs()) {
+        if (std::find(running.begin(), running.end(), id) != running.end())
+            continue;
+        state.Meter.Forget(id);
+        const TDownloadJobs* job = state.DownloadJobs.Job(id);
+        const int row = FindRowByJob(list, id);
+        if (job && row > 0 && job->t_ConvertStatus.load() == CONVERT_NONE)
+            list.setProgress(row - 1, -1, TDownloadRows::StatusColumn);
+    }
+    if (running.empty())
         return;
     const QString received = Lang("Msg1_7");
     const QChar decimalPoint = QLocale().decimalPoint().at(0);
-    for (int row = 0; row < list.rowCount(); ++row) {
-        const TDownloadJobs* job = state.DownloadJobs.Job(list.item(row).data);
-        if (!job)
+    for (const int id : running) {
+        const TDownloadJobs* job = state.DownloadJobs.Job(id);
+        const int row = FindRowByJob(list, id);
+        if (!job || row < 1)
             continue;
         if (const std::optional<QString> text = ProgressText(*job, received, decimalPoint))
-            list.setText(row, TDownloadRows::StatusColumn, *text);
+            list.setText(row - 1, TDownloadRows::StatusColumn, *text);
+        if (job->t_ConvertStatus.load() != CONVERT_NONE)
+            continue;
+        list.setProgress(row - 1, ProgressFraction(*job), TDownloadRows::StatusColumn);
+        state.Meter.Sample(id, job->t_GetData.load(), job->t_Received.load(), nowMs);
     }
+}
+
+QString DownloadToolTip(const TDownloadState& state, const ListViewModel& list, int row, int column)
+{
+    if (row < 0 || row >= list.rowCount())
+        return QString();
+    const int id = list.item(row).data;
+    const TDownloadJobs* job = state.DownloadJobs.Job(id);
+    if (!job)
+        return QString();
+    QStringList lines;
+    const QString cell = list.text(row, column);
+    if (!cell.trimmed().isEmpty() && column != TDownloadRows::UrlColumn)
+        lines << cell.trimmed();
+    QString file = job->t_FileName.get();
+    if (file.isEmpty())
+        file = job->t_TempName.get();
+    if (!file.isEmpty())
+        lines << QStringLiteral("File: ") + file;
+    lines << QStringLiteral("Link: ") + job->t_URL.get();
+    if (job->t_Status.load() == JOB_DOWNLOADING) {
+        const double speed = state.Meter.Speed(id);
+        if (speed > 0) {
+            QString line = QStringLiteral("Speed: ") + SpeedText(speed);
+            const qint64 left =
+                state.Meter.SecondsLeft(id, job->t_Received.load(), job->t_Size.load());
+            if (left >= 0)
+                line += QStringLiteral(", ") + DurationText(left) + QStringLiteral(" left");
+            lines << line;
+        }
+    } else {
+        const QString reason = job->t_EndReason.get();
+        if (!reason.isEmpty())
+            lines << QStringLiteral("Ended: ") + reason;
+    }
+    return lines.join(QLatin1Char('\n'));
 }

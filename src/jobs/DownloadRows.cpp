@@ -27,3 +27,10 @@ void TDownloadRows::SetText(int jobId, int column, const QString& text)
 {
     onRow(jobId, [column, text](ListViewModel& list, int row) { list.setText(row, column, text); });
 }
+
+void TDownloadRows::SetProgress(int jobId, double fraction)
+{
+    onRow(jobId, [fraction](ListViewModel& list, int row) {
+        list.setProgress(row, fraction, StatusColumn);
+    });
+}

@@ -22,6 +22,10 @@ public:
 
     void SetIcon(int jobId, int icon);
     void SetText(int jobId, int column, const QString& text);
+    // How far the job's running task is, 0 to 1 (below 0: none); the Status column draws it.
+    // The progress refresh keeps it for downloads; a conversion sets its own as it goes and
+    // clears it (-1) when it ends.
+    void SetProgress(int jobId, double fraction);
 
     ListViewModel& List() { return m_list; }
 

@@ -24,6 +24,7 @@ void TDownloadScheduler::startWorker(int jobId, int slot)
     TDownloadJobs* job = m_state.DownloadJobs.Job(jobId);
     job->t_Status = JOB_DOWNLOADING;
     job->t_UserCancelDownload = false;
+    job->t_EndReason.set(QString()); // the reason of its last end no longer applies
     m_rows.SetIcon(jobId, JOB_DOWNLOADING);
     TWorkerSlot* s = m_state.Slot(slot);
     s->Request.ClearAbort();

@@ -64,10 +64,5 @@ int TDownloadState::CountActiveJobsOfUser(const QString& userName) const
 
 int FindRowByJob(const ListViewModel& list, int jobId)
 {
-    const int rows = list.rowCount();
-    for (int row = 0; row < rows; ++row) {
-        if (list.item(row).data == jobId)
-            return row + 1;
-    }
-    return 0;
+    return list.rowOfData(jobId) + 1;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DownloadJobs.h"
+#include "TransferMeter.h"
 #include "WorkerSlots.h"
 
 #include <QString>
@@ -22,6 +23,9 @@ public:
     std::atomic<int> MaxDownloads{0};
     std::mutex FileCreateLock; // around creating the file a response is written to
     std::mutex FileNameLock;   // around choosing a working-file name, and a worker's end
+    // GUI thread only: the speeds the progress refresh measures, and the jobs whose
+    // progress it shows.
+    TransferMeter Meter;
 
     // Slot 1 to 10; nullptr outside that range.
     TWorkerSlot* Slot(int slot);

@@ -26,8 +26,16 @@ QVariant ListViewModel::data(const QModelIndex& index, int role) const
     const ListItem& it = m_items[static_cast<size_t>(index.row())];
     switch (role) {
     case Qt::DisplayRole:
-    case Qt::ToolTipRole:
         return text(index.row(), index.column());
+    case Qt::ToolTipRole:
+        if (m_toolTip) {
+            const QString tip = m_toolTip(index.row(), index.column());
+            if (!tip.isEmpty())
+                return tip;
+        }
+        return text(index.row(), index.column());
+    case ProgressRole:
+        return it.progress >= 0 ? QVariant(it.progress) : QVariant();
     case IdRole:
         return it.data;
     case ImageIndexRole:
@@ -84,6 +92,8 @@ int ListViewModel::appendItem(const ListItem& item)
     const int row = rowCount();
     beginInsertRows({}, row, row);
     m_items.push_back(item);
+    if (!m_rowIndexStale && !m_rowOfData.contains(item.data))
+        m_rowOfData.insert(item.data, row);
     endInsertRows();
     return row;
 }
@@ -105,6 +115,7 @@ void ListViewModel::removeItem(int row)
         return;
     beginRemoveRows({}, row, row);
     m_items.erase(m_items.begin() + row);
+    m_rowIndexStale = true;
     endRemoveRows();
 }
 
@@ -114,6 +125,8 @@ void ListViewModel::clear()
         return;
     beginResetModel();
     m_items.clear();
+    m_rowOfData.clear();
+    m_rowIndexStale = false;
     endResetModel();
 }
 
@@ -166,6 +179,33 @@ void ListViewModel::setChecked(int row, bool checked)
     Q_EMIT dataChanged(cell, cell, {Qt::CheckStateRole});
 }
 
+void ListViewModel::setProgress(int row, double fraction, int column)
+{
+    if (row < 0 || row >= rowCount())
+        return;
+    const double value = fraction < 0 ? -1.0 : std::min(fraction, 1.0);
+    double& stored = m_items[static_cast<size_t>(row)].progress;
+    if (stored == value)
+        return;
+    stored = value;
+    if (column >= 0 && column < columnCount())
+        Q_EMIT dataChanged(index(row, column), index(row, column), {ProgressRole});
+    else
+        Q_EMIT dataChanged(index(row, 0), index(row, columnCount() - 1), {ProgressRole});
+}
+
+int ListViewModel::rowOfData(int data) const
+{
+    if (m_rowIndexStale) {
+        m_rowOfData.clear();
+        m_rowOfData.reserve(static_cast<qsizetype>(m_items.size()));
+        for (int row = static_cast<int>(m_items.size()) - 1; row >= 0; --row)
+            m_rowOfData.insert(m_items[static_cast<size_t>(row)].data, row);
+        m_rowIndexStale = false;
+    }
+    return m_rowOfData.value(data, -1);
+}
+
 void ListViewModel::sortRows(const std::function<bool(int rowA, int rowB)>& less)
 {
     const int rows = rowCount();
@@ -183,6 +223,7 @@ void ListViewModel::sortRows(const std::function<bool(int rowA, int rowB)>& less
         sorted.push_back(std::move(m_items[static_cast<size_t>(order[static_cast<size_t>(i)])]));
     }
     m_items.swap(sorted);
+    m_rowIndexStale = true;
     const QModelIndexList from = persistentIndexList();
     QModelIndexList to;
     to.reserve(from.size());

@@ -3,6 +3,8 @@
 #include <QAbstractTableModel>
 #include <QStringList>
 
+#include <QHash>
+
 #include <functional>
 #include <vector>
 
@@ -18,6 +20,7 @@ struct ListItem
     int data = 0;
     bool checked = false;
     int owner = 0;
+    double progress = -1.0; // how far the row's running task is, 0 to 1; below 0: none
 };
 
 // The rows of one of the main window's lists. Lives on the GUI thread; the views show it
@@ -32,7 +35,14 @@ public:
     {
         IdRole = Qt::UserRole, // the hidden per-row integer
         ImageIndexRole = Qt::UserRole + 1,
+        // How far the row's running task is (0 to 1, a double), on every column of the
+        // row; no value while none runs. The texts stay as they are; a view may draw it.
+        ProgressRole = Qt::UserRole + 2,
     };
+
+    // Gives the tooltip of a cell (row, column) instead of its text; an empty result falls
+    // back to the text.
+    using ToolTipSource = std::function<QString(int row, int column)>;
 
     explicit ListViewModel(QStringList headers, bool checkable = false, QObject* parent = nullptr);
 
@@ -58,6 +68,15 @@ public:
     void setText(int row, int column, const QString& text);
     void setImageIndex(int row, int imageIndex);
     void setChecked(int row, bool checked);
+    // Below 0 removes the row's progress. Signals only when the value changed: the cell of
+    // column (the one that shows it), or the whole row when column is below 0.
+    void setProgress(int row, double fraction, int column = -1);
+
+    // 0-based number of the first row whose hidden integer is data, else -1. Kept in an
+    // index, so finding a row does not scan the list.
+    int rowOfData(int data) const;
+
+    void setToolTipSource(ToolTipSource source) { m_toolTip = std::move(source); }
 
     // Puts the rows in the order of a stable sort by less (given the rows' current
     // numbers). Selections and other persistent indexes follow their rows.
@@ -71,4 +90,9 @@ private:
     QStringList m_headers;
     bool m_checkable;
     std::vector<ListItem> m_items;
+    ToolTipSource m_toolTip;
+    // data -> first row with it. Appends keep it current; a removal or a re-ordering marks
+    // it stale and the next lookup rebuilds it once.
+    mutable QHash<int, int> m_rowOfData;
+    mutable bool m_rowIndexStale = false;
 };

@@ -1,5 +1,7 @@
 #include "TTarnMainWin.h"
 
+#include "DesktopNotifier.h"
+#include "ProgressDelegate.h"
 #include "QtStandardTexts.h"
 #include "ReportView.h"
 #include "StatusIconDelegate.h"
@@ -10,6 +12,8 @@
 #include "app/MainController.h"
 #include "base/AppSettings.h"
 #include "jobs/DownloadListCommands.h"
+#include "jobs/DownloadRows.h"
+#include "jobs/DownloadTotals.h"
 #include "jobs/LinkIntake.h"
 #include "jobs/ListViewModel.h"
 #include "language/LangStrings.h"
@@ -31,6 +35,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QTableView>
 #include <QToolBar>
 #include <QToolButton>
@@ -76,6 +81,7 @@ TTarnMainWin::TTarnMainWin(MainController& controller, QWidget* parent)
     Splitter1->setStretchFactor(0, 1);
     Splitter1->setStretchFactor(1, 0);
     setCentralWidget(Splitter1);
+    createStatusBar();
     m_languageTarget =
         std::make_unique<LanguageTarget>(LANG_MAIN_WINDOW, [this] { ApplyLanguageTexts(); });
     m_standardTexts = std::make_unique<QtStandardTexts>();
@@ -123,11 +129,11 @@ void TTarnMainWin::FormShow()
     const int total = Splitter1->width() - Splitter1->handleWidth();
     Splitter1->setSizes({std::max(total - 500, total / 3), std::min(500, total * 2 / 3)});
     DownloadList->setItemDelegate(
-        new StatusIconDelegate({QIcon(QStringLiteral(":/icons/status-0-stopped.svg")),
-                                QIcon(QStringLiteral(":/icons/status-1-downloading.svg")),
-                                QIcon(QStringLiteral(":/icons/status-2-finished.svg")),
-                                QIcon(QStringLiteral(":/icons/status-3-queued.svg"))},
-                               DownloadList));
+        new ProgressDelegate({QIcon(QStringLiteral(":/icons/status-0-stopped.svg")),
+                              QIcon(QStringLiteral(":/icons/status-1-downloading.svg")),
+                              QIcon(QStringLiteral(":/icons/status-2-finished.svg")),
+                              QIcon(QStringLiteral(":/icons/status-3-queued.svg"))},
+                             TDownloadRows::StatusColumn, DownloadList));
 }
 
 void TTarnMainWin::createMenu()
@@ -300,6 +306,28 @@ void TTarnMainWin::createFollowPanel()
     FollowSplitter = FollowuserPanel->FollowSplitter;
     TracksList = FollowuserPanel->TracksList;
     ButtDownloadTrack = FollowuserPanel->ButtDownloadTrack;
+}
+
+// The totals of the download list, kept at the right of the status bar (notes of the moment
+// go to its left), refreshed with the list's progress; the desktop hears when a run ends.
+void TTarnMainWin::createStatusBar()
+{
+    DownloadTotalsLabel = new QLabel(statusBar());
+    DownloadTotalsLabel->setObjectName(QStringLiteral("DownloadTotalsLabel"));
+    statusBar()->addPermanentWidget(DownloadTotalsLabel);
+    const auto refresh = [this] {
+        DownloadTotalsLabel->setText(m_controller.Totals().Text());
+    };
+    refresh();
+    connect(&m_controller, &MainController::ProgressRefreshed, DownloadTotalsLabel, refresh);
+    NotifyDesktop = [](const QString& summary, const QString& body) {
+        DesktopNotifier::Notify(summary, body);
+    };
+    m_controller.Totals().OnBatchEnded = [this](int finished, int failed) {
+        if (NotifyDesktop)
+            NotifyDesktop(QStringLiteral("Quillbrook: downloads ended"),
+                          DesktopNotifier::RunEndedText(finished, failed));
+    };
 }
 
 void TTarnMainWin::ApplyLanguageTexts()

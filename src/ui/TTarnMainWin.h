@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 
+#include <functional>
 #include <memory>
 
 class LanguageTarget;
@@ -79,6 +80,11 @@ public:
     QMenu* PopupMenu1 = nullptr;
     QAction* PMenuCopylinks = nullptr;
     QAction* PMenuOpencontainedfolder = nullptr;
+    // The status bar's totals of the download list (a permanent widget)
+    QLabel* DownloadTotalsLabel = nullptr;
+    // Tells the desktop that a run of downloads ended (a desktop notification; tests
+    // replace it).
+    std::function<void(const QString& summary, const QString& body)> NotifyDesktop;
 
     // Followed-users panel (its widgets, as the panel holds them)
     TFollowPanel* FollowuserPanel = nullptr;
@@ -133,6 +139,7 @@ private:
     void createToolBar();
     void createDownloadPanel();
     void createFollowPanel();
+    void createStatusBar();
     void connectDialogCommands();
 
     MainController& m_controller;

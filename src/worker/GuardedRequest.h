@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 class THttpCli;
 class TRequestSlot;
 
@@ -9,3 +11,15 @@ class TRequestSlot;
 // handlers recorded; the result only says whether Get returned without an exception. When
 // the slot was stopped before (TRequestSlot::AbortRequest), Get is not called: false.
 bool GuardedGet(TRequestSlot& slot, THttpCli& client);
+
+// What a request's Get threw: its message and its number (an HTTP status of the reply, or a
+// request error such as httperrStreamWrite).
+struct TRequestFailure
+{
+    bool failed = false;
+    QString message;
+    int code = 0;
+};
+
+// GuardedGet that also keeps what Get threw.
+bool GuardedGet(TRequestSlot& slot, THttpCli& client, TRequestFailure& failure);

@@ -14,7 +14,9 @@
 #include "jobs/DownloadRows.h"
 #include "jobs/DownloadScheduler.h"
 #include "jobs/DownloadState.h"
+#include "jobs/JobEndReason.h"
 #include "jobs/ListViewModel.h"
+#include "net/EHttpException.h"
 #include "net/THttpCli.h"
 
 #include <QDir>
@@ -66,8 +68,35 @@ QString TDownloadThread::PageFile() const
     return TempFolder() + QString::number(m_JobArrayID) + QStringLiteral(".txt");
 }
 
+QString TDownloadThread::EndReason() const
+{
+    if (m_job.t_UserCancelDownload.load())
+        return EndReasonStoppedByUser();
+    if (!m_endReason.isEmpty())
+        return m_endReason;
+    return QStringLiteral("Ended before the download was complete");
+}
+
+QString TDownloadThread::RequestEnd(const TRequestFailure& failure) const
+{
+    if (m_selfAborted && !m_selfAbortReason.isEmpty())
+        return m_selfAbortReason;
+    // A reply with another status than the one needed says why itself (read from its own
+    // status line: an abort afterwards replaces the client's status).
+    if (!m_statusLine.isEmpty() && !m_job.t_Get_HTTP_200.load()) {
+        const QStringList parts = m_statusLine.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        return EndReasonHttp(parts.value(1).toInt(), parts.mid(2).join(QLatin1Char(' ')));
+    }
+    if (m_selfAborted || !failure.failed)
+        return QString();
+    if (failure.code == httperrStreamWrite)
+        return EndReasonDisk(failure.message);
+    return EndReasonNetwork(failure.message);
+}
+
 void TDownloadThread::SetStopped()
 {
+    m_job.t_EndReason.set(EndReason()); // before the icon: whoever sees it sees the reason
     if (m_job.t_Status.load() == JOB_DOWNLOADING)
         m_job.t_Status = JOB_STOPPED;
     m_context.rows.SetIcon(m_JobArrayID, JOB_STOPPED);
@@ -97,6 +126,9 @@ void TDownloadThread::Execute()
         m_job.t_Received = 0;
         m_job.t_Get_HTTP_200 = false;
         m_complete = false;
+        m_selfAborted = false;
+        m_selfAbortReason.clear();
+        m_statusLine.clear();
 
         auto client = std::make_unique<THttpCli>();
         client->SetMultiThreaded(true);
@@ -127,10 +159,13 @@ void TDownloadThread::Execute()
         client->SetRcvdStream(&file->Device());
         // Whatever went wrong is judged below from what the handlers recorded. A stop that
         // came before this point (even while the file was named) refuses the request.
-        GuardedGet(slot.Request, *client);
+        TRequestFailure failure;
+        GuardedGet(slot.Request, *client, failure);
         client->SetRcvdStream(nullptr);
+        const QString requestEnd = RequestEnd(failure);
         client.reset();
         const bool closed = file->Finish();
+        const QString fileError = closed ? QString() : file->ErrorString();
         file.reset();
 
         // A stop that comes after the last byte arrived is too late: the file is complete
@@ -143,11 +178,19 @@ void TDownloadThread::Execute()
         // close): neither a page to read nor a download to keep.
         if (!closed) {
             m_complete = false;
+            m_endReason = EndReasonDisk(fileError);
             EndStopped(written);
             return;
         }
-        if (m_GetData == 1)
+        if (m_GetData == 1) {
+            if (!m_complete) {
+                m_endReason = requestEnd;
+                if (m_endReason.isEmpty())
+                    m_endReason = EndReasonIncomplete(m_job.t_Received.load(), m_job.t_Size.load());
+            }
             return;
+        }
+        m_pageFailure = requestEnd;
         bool resolved = false;
         if (m_WebsiteID == WEBSITE_SOUNDCLOUD)
             resolved = ParseSoundCloudPage();
@@ -155,8 +198,10 @@ void TDownloadThread::Execute()
             resolved = ParseYouTubePage();
         // Links of other sites have no resolver: the job ends stopped instead of fetching
         // the same page again and again.
-        if (!resolved)
+        if (!resolved) {
+            m_endReason = m_pageFailure.isEmpty() ? EndReasonNoStream() : m_pageFailure;
             return;
+        }
         m_GetData = 1;
         m_job.t_GetData = 1;
         m_job.t_Size = 0;
@@ -166,14 +211,19 @@ void TDownloadThread::Execute()
 
 bool TDownloadThread::PrepareTarget(std::unique_ptr<TOutputFile>& file, QString& path)
 {
-    if (!QDir().mkpath(m_saveTo) || !QDir().mkpath(m_saveTo + QStringLiteral("Temp")))
+    if (!QDir().mkpath(m_saveTo) || !QDir().mkpath(m_saveTo + QStringLiteral("Temp"))) {
+        m_endReason = EndReasonDisk(QStringLiteral("cannot create the folder ") + m_saveTo +
+                                    QStringLiteral("Temp"));
         return false;
+    }
     if (m_GetData == 0) {
         path = PageFile();
     } else {
         // A page without a name gives nothing to write to.
-        if (m_MediaName.isEmpty())
+        if (m_MediaName.isEmpty()) {
+            m_endReason = m_pageFailure.isEmpty() ? EndReasonNoStream() : m_pageFailure;
             return false;
+        }
         // Bars are replaced in the name only: the save folder is the user's and stays as is.
         const QString folder = m_WebsiteID == WEBSITE_YOUTUBE ? TempFolder() : m_saveTo;
         path = ChooseWorkingFile(folder + ReplaceBars(m_MediaName));
@@ -181,10 +231,18 @@ bool TDownloadThread::PrepareTarget(std::unique_ptr<TOutputFile>& file, QString&
     }
     // Under the lock that also guards removing the engine's Temp folder when it is empty.
     std::lock_guard lock(m_context.state.FileCreateLock);
-    if (!QDir().mkpath(TempFolder()))
+    if (!QDir().mkpath(TempFolder())) {
+        m_endReason = EndReasonDisk(QStringLiteral("cannot create the folder ") + TempFolder());
         return false;
-    file = m_context.openOutput ? m_context.openOutput(path) : TOutputFile::Open(path);
-    return file != nullptr;
+    }
+    QString error;
+    file = m_context.openOutput ? m_context.openOutput(path) : TOutputFile::Open(path, error);
+    if (!file) {
+        m_endReason = EndReasonDisk(QStringLiteral("cannot create ") + path +
+                                    (error.isEmpty() ? QString() : QStringLiteral(": ") + error));
+        return false;
+    }
+    return true;
 }
 
 QString TDownloadThread::ChooseWorkingFile(const QString& path)
@@ -220,6 +278,7 @@ void TDownloadThread::HttpCliHeaderData(THttpCli& client)
     // Every response of a relocation chain is counted on its own: a redirect's size and
     // body say nothing about the document that follows.
     if (client.RcvdHeader().size() == 1) {
+        m_statusLine = client.RcvdHeader().constFirst().trimmed();
         m_job.t_Size = 0;
         m_job.t_Received = 0;
         m_job.t_Get_HTTP_200 = false;
@@ -234,6 +293,8 @@ void TDownloadThread::HttpCliHeaderData(THttpCli& client)
         const qint64 size = line.mid(line.indexOf(QLatin1Char(':')) + 1).trimmed().toLongLong(&ok);
         if (!ok) {
             // A length that is not a number ends the request like any failure.
+            m_selfAborted = true;
+            m_selfAbortReason = QStringLiteral("Invalid Content-Length in the reply: ") + line;
             client.Abort();
             return;
         }
@@ -254,8 +315,10 @@ void TDownloadThread::HttpCliDocData(THttpCli& client, int len)
     // Finished only once the file has been closed and named (Complete).
     if (m_GetData == 1 && m_job.t_Get_HTTP_200.load())
         m_complete = true;
-    if ((m_WebsiteID == WEBSITE_SOUNDCLOUD && m_GetData == 0) || m_WebsiteID == WEBSITE_YOUTUBE)
+    if ((m_WebsiteID == WEBSITE_SOUNDCLOUD && m_GetData == 0) || m_WebsiteID == WEBSITE_YOUTUBE) {
+        m_selfAborted = true;
         client.Abort();
+    }
 }
 
 bool TDownloadThread::ParseSoundCloudPage()
@@ -307,8 +370,11 @@ void TDownloadThread::Complete()
         // A file that cannot get its ".mp3" name is not a finished download.
         finalName = GiveMp3Name(m_job.t_TempName.get());
         finished = !finalName.isEmpty();
+        if (!finished)
+            m_endReason = EndReasonDisk(QStringLiteral("cannot give the file its .mp3 name"));
     }
     if (!finished) {
+        m_job.t_EndReason.set(EndReason());
         // Only a job still marked downloading becomes stopped: one the user queued again
         // after its stop keeps that, and starts once this worker has freed its slot.
         int downloading = JOB_DOWNLOADING;

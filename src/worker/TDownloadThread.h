@@ -7,6 +7,7 @@
 class THttpCli;
 class TDownloadJobs;
 class TOutputFile;
+struct TRequestFailure;
 struct TWorkerContext;
 
 // Site of a job's link.
@@ -56,6 +57,10 @@ private:
     QString TempFolder() const;
     QString PageFile() const;
     void SetStopped();
+    // Why the job ends now that it did not finish (t_EndReason).
+    QString EndReason() const;
+    // What a request that did not give the job what it needs says about why.
+    QString RequestEnd(const TRequestFailure& failure) const;
     // Stopped, and the file of the pass that failed removed.
     void EndStopped(const QString& written);
 
@@ -65,4 +70,14 @@ private:
     // The media response announced its size and every byte of it reached the file; the job
     // finishes once the file is also closed without error and has its final name.
     bool m_complete = false;
+    // Why the job cannot go on, once that is known (a file, page or reply failure).
+    QString m_endReason;
+    // What the page request said when it did not end well, for a page that names no stream.
+    QString m_pageFailure;
+    // This worker ended the request itself: the body was complete (reason empty) or a header
+    // was unusable (the reason).
+    bool m_selfAborted = false;
+    QString m_selfAbortReason;
+    // The status line of the current request's reply; empty before one came.
+    QString m_statusLine;
 };

@@ -1,9 +1,10 @@
 #pragma once
 
+#include <QString>
+
 #include <memory>
 
 class QIODevice;
-class QString;
 
 // Where a request's body goes: the page file or the working file. Whether what was written
 // is really kept shows only at the end: a full disk often fails the write-out of buffered
@@ -17,7 +18,11 @@ public:
     virtual QIODevice& Device() = 0;
     // Writes out what is buffered and closes; false when any byte written may be missing.
     virtual bool Finish() = 0;
+    // Why writing or Finish failed, as the system said it.
+    virtual QString ErrorString();
 
     // Creates the file at path (an existing one is emptied); nullptr when it cannot.
     static std::unique_ptr<TOutputFile> Open(const QString& path);
+    // The same; when it cannot, error says why.
+    static std::unique_ptr<TOutputFile> Open(const QString& path, QString& error);
 };

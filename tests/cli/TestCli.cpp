@@ -5,14 +5,75 @@
 #include "TestRegistry.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <csignal>
 
 using namespace std::chrono_literals;
+
+namespace {
+
+// A tmux server of the test's own (its own socket), with one pane of a given size running
+// a command; the server goes with the object.
+class TTmuxPane
+{
+public:
+    TTmuxPane(const QString& tmux, const QString& socket) : m_tmux(tmux), m_socket(socket) {}
+    ~TTmuxPane() { run({"kill-server"}); }
+
+    bool Start(int columns, int rows, const QString& command)
+    {
+        return run({"-f", "/dev/null", "new-session", "-d", "-x", QString::number(columns), "-y",
+                    QString::number(rows), "-s", "t", command});
+    }
+    // The pane's screen, one line a row, trailing blanks cut.
+    QStringList Screen()
+    {
+        QProcess p;
+        p.start(m_tmux, {"-u", "-L", m_socket, "capture-pane", "-p", "-t", "t"});
+        p.waitForFinished(10000);
+        QStringList lines = QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'));
+        for (QString& line : lines) {
+            while (line.endsWith(QLatin1Char(' ')))
+                line.chop(1);
+        }
+        return lines;
+    }
+
+private:
+    bool run(const QStringList& args)
+    {
+        QProcess p;
+        p.start(m_tmux, QStringList{"-u", "-L", m_socket} + args);
+        return p.waitForFinished(10000) && p.exitStatus() == QProcess::NormalExit &&
+               p.exitCode() == 0;
+    }
+
+    QString m_tmux;
+    QString m_socket;
+};
+
+QString shellQuoted(const QString& text)
+{
+    QString out = text;
+    out.replace(QLatin1Char('\''), QLatin1String("'\\''"));
+    return QLatin1Char('\'') + out + QLatin1Char('\'');
+}
+
+int linesWith(const QStringList& screen, const QString& text)
+{
+    return int(std::count_if(screen.begin(), screen.end(),
+                             [&text](const QString& line) { return line.contains(text); }));
+}
+
+} // namespace
 
 // quillbrook-cli as a user runs it, against the fake SoundCloud service.
 class TestCli : public QObject
@@ -86,9 +147,13 @@ private Q_SLOTS:
         const QString bad = sc.AddTrack({.name = "Bad", .size = 100, .status = 404});
         const TRun r = finish(start(sc, {"download", good, bad, "--save-to", saveDir("two")}));
         QCOMPARE(r.code, 1);
-        QVERIFY(r.err.contains(QLatin1String("failed: ") + bad));
+        QVERIFY(
+            r.err.contains(QLatin1String("failed: ") + bad + QLatin1String(" (HTTP 404 Error)\n")));
         QVERIFY(!r.err.contains(QLatin1String("failed: ") + good));
         QCOMPARE(QDir(saveDir("two")).entryList(QDir::Files), QStringList{"Good.mp3"});
+        // Nothing is left of the work in progress, not even an empty Temp folder.
+        QCOMPARE(QDir(saveDir("two")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                 QStringList{"Good.mp3"});
     }
 
     // A watch link ends as its MP3; the command waits for the conversion.
@@ -187,6 +252,99 @@ private Q_SLOTS:
         }
     }
 
+    // The live table on an 80-column terminal, as a user sees it: in the chosen language,
+    // every line within the width (long names cut in the middle), queued rows told apart by
+    // their links, and redrawn in place (one table on the screen, not one per refresh).
+    void liveTableOnAnEightyColumnTerminal()
+    {
+        const QString tmux = QStandardPaths::findExecutable(QStringLiteral("tmux"));
+        if (tmux.isEmpty())
+            QSKIP("tmux is missing (scripts/packages.txt installs it)");
+        qbtest::TFakeSoundCloud sc;
+        QStringList links;
+        for (int i = 1; i <= 12; ++i) {
+            // Ten slow ones hold every slot for a few seconds; the last two wait meanwhile.
+            const QString name =
+                QStringLiteral("Track %1 - with a name far too long for its column, to be cut")
+                    .arg(i, 2, 10, QLatin1Char('0'));
+            links << sc.AddTrack(
+                {.name = name, .size = 200000, .pieceSize = 4000, .gap = i <= 10 ? 60ms : 0ms});
+        }
+        // Settings of a user who chose German.
+        const QString home = m_dir.filePath(QStringLiteral("home-tmux"));
+        QVERIFY(QDir().mkpath(home + QStringLiteral("/.config")));
+        QFile conf(home + QStringLiteral("/.config/Quillbrook.conf"));
+        QVERIFY(conf.open(QIODevice::WriteOnly));
+        conf.write("[General]\nSelectLanguage=brae_deu.ini\n");
+        conf.close();
+        const QString hosts = m_dir.filePath(QStringLiteral("hosts-tmux.ini"));
+        QFile f(hosts);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write("[Hosts]\nSoundCloudWeb=" + sc.Host().toUtf8() + "\n");
+        f.close();
+
+        QString command = QStringLiteral("env HOME=%1 XDG_CONFIG_HOME=%1/.config LC_ALL=C.UTF-8 "
+                                         "QUILLBROOK_SERVICES=%2 %3 download")
+                              .arg(shellQuoted(home), shellQuoted(hosts),
+                                   shellQuoted(QStringLiteral(QB_BIN_DIR "/quillbrook-cli")));
+        for (const QString& link : links)
+            command += QLatin1Char(' ') + shellQuoted(link);
+        command += QStringLiteral(" --save-to ") + shellQuoted(saveDir("tmux")) +
+                   QStringLiteral("; echo EXIT=$?; sleep 120");
+        TTmuxPane pane(tmux, QStringLiteral("qbtest-%1").arg(QCoreApplication::applicationPid()));
+        QVERIFY(pane.Start(80, 60, command));
+
+        QStringList whileQueued;
+        QStringList screen;
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < 60000) {
+            screen = pane.Screen();
+            if (whileQueued.isEmpty() && linesWith(screen, QStringLiteral("queued")) == 2 &&
+                linesWith(screen, QStringLiteral("Empfangen: ")) > 0)
+                whileQueued = screen;
+            if (linesWith(screen, QStringLiteral("EXIT=")) > 0)
+                break;
+            QTest::qWait(100);
+        }
+        const QString shown = screen.join(QLatin1Char('\n'));
+        QVERIFY2(linesWith(screen, QStringLiteral("EXIT=0")) == 1, qPrintable(shown));
+        QVERIFY2(!whileQueued.isEmpty(), qPrintable(shown));
+
+        for (const QStringList& s : {whileQueued, screen}) {
+            const QString text = s.join(QLatin1Char('\n'));
+            QVERIFY2(linesWith(s, QStringLiteral("Datei")) == 1, qPrintable(text));
+            QVERIFY2(s.indexOf(QRegularExpression(QStringLiteral("^Datei +Größe +Status$"))) >= 0,
+                     qPrintable(text));
+            // The table's lines (the saved files' paths below it are not the table's).
+            for (const QString& line : s) {
+                if (!line.startsWith(QLatin1String("saved: ")) &&
+                    !line.startsWith(QLatin1Char(',')))
+                    QVERIFY2(line.size() < 80, qPrintable(line));
+            }
+        }
+        // Running rows: the name cut in the middle, both ends kept.
+        QCOMPARE(linesWith(whileQueued, QStringLiteral("downloading")), 10);
+        const QRegularExpression cut(QStringLiteral("^Track \\d\\d - \\S*\u2026.*to be cut "));
+        QVERIFY2(whileQueued.filter(cut).size() == 10,
+                 qPrintable(whileQueued.join(QLatin1Char('\n'))));
+        // Queued rows: their links, cut so that their different ends still show.
+        for (const QString& link : {links[10], links[11]}) {
+            const QRegularExpression queued(QRegularExpression::escape(link.right(10)) +
+                                            QStringLiteral(" +queued$"));
+            QVERIFY2(whileQueued.filter(queued).size() == 1,
+                     qPrintable(whileQueued.join(QLatin1Char('\n'))));
+        }
+        // The end: one table, every row finished, once each.
+        QCOMPARE(linesWith(screen, QStringLiteral("finished")), 13); // 12 rows and the sum
+        QCOMPARE(linesWith(screen, QStringLiteral("12 of 12 finished")), 1);
+        for (int i = 1; i <= 12; ++i) {
+            const QRegularExpression row(QStringLiteral("^Track %1 - .*finished +Finished$")
+                                             .arg(i, 2, 10, QLatin1Char('0')));
+            QCOMPARE(screen.filter(row).size(), 1);
+        }
+    }
+
     void versionPrintsTheProgramsVersion()
     {
         qbtest::TFakeSoundCloud sc;
@@ -232,20 +390,63 @@ private Q_SLOTS:
         QCOMPARE(site.VersionRequests(), 1);
     }
 
+    // Every mistake exits 2 and names what was wrong.
     void usageErrors_data()
     {
         QTest::addColumn<QStringList>("args");
-        QTest::newRow("no command") << QStringList{};
-        QTest::newRow("unknown command") << QStringList{"fetch", "x"};
-        QTest::newRow("no links") << QStringList{"download"};
-        QTest::newRow("only bad links") << QStringList{"download", "ftp://soundcloud.com/a"};
-        QTest::newRow("version with an unknown option") << QStringList{"version", "--now"};
+        QTest::addColumn<QString>("said");
+        QTest::newRow("no command") << QStringList{} << "Usage: quillbrook-cli download";
+        QTest::newRow("unknown command") << QStringList{"fetch", "x"} << "unknown command: fetch";
+        QTest::newRow("unknown top-level option")
+            << QStringList{"--fast"} << "unknown option: --fast";
+        QTest::newRow("no links") << QStringList{"download"} << "no link to download";
+        QTest::newRow("download with an unknown option")
+            << QStringList{"download", "--quiet", "http://soundcloud.com/a/b"}
+            << "unknown option: --quiet";
+        QTest::newRow("--save-to without a folder")
+            << QStringList{"download", "http://soundcloud.com/a/b", "--save-to"}
+            << "--save-to needs a folder";
+        QTest::newRow("only bad links") << QStringList{"download", "ftp://soundcloud.com/a"}
+                                        << "No SoundCloud link to download.";
+        QTest::newRow("version with an unknown option")
+            << QStringList{"version", "--now"} << "unknown option: --now";
+        QTest::newRow("unknown follow command")
+            << QStringList{"follow", "rename", "a"} << "unknown follow command: rename";
     }
     void usageErrors()
     {
         QFETCH(QStringList, args);
+        QFETCH(QString, said);
         qbtest::TFakeSoundCloud sc;
-        QCOMPARE(finish(start(sc, args)).code, 2);
+        const TRun r = finish(start(sc, args));
+        QCOMPARE(r.code, 2);
+        QVERIFY2(r.err.contains(said), qPrintable(r.err));
+        QVERIFY(r.out.isEmpty());
+    }
+
+    // Help goes to standard output and exits 0, for the program and for each command.
+    void helpAndVersion_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("starts");
+        QTest::newRow("--help") << QStringList{"--help"} << "Usage: quillbrook-cli download";
+        QTest::newRow("download --help")
+            << QStringList{"download", "--help"} << "Usage: quillbrook-cli download LINK";
+        QTest::newRow("follow --help")
+            << QStringList{"follow", "list", "--help"} << "Usage: quillbrook-cli follow";
+        QTest::newRow("version --help")
+            << QStringList{"version", "--help"} << "Usage: quillbrook-cli version";
+        QTest::newRow("--version") << QStringList{"--version"} << "quillbrook-cli 2.8\n";
+    }
+    void helpAndVersion()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, starts);
+        qbtest::TFakeSoundCloud sc;
+        const TRun r = finish(start(sc, args));
+        QCOMPARE(r.code, 0);
+        QVERIFY2(r.out.startsWith(starts), qPrintable(r.out));
+        QVERIFY(r.err.isEmpty());
     }
 };
 

@@ -6,6 +6,7 @@
 #include "base/AppSettings.h"
 #include "base/TextHelpers.h"
 #include "convert/TConvertDriver.h"
+#include "jobs/ListViewModel.h"
 #include "language/LangStrings.h"
 #include "media/TFFEncoder.h"
 
@@ -13,6 +14,8 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QTest>
+
+#include <algorithm>
 
 using qbtest::TFakeVideo;
 using qbtest::TFakeYouTube;
@@ -36,21 +39,26 @@ class TestConvertDriver : public QObject
     QTemporaryDir m_media;
     QString m_mp4;
 
-    // The engine of a test with its driver; every Status text the list showed is kept.
+    // The engine of a test with its driver; every Status text and progress value the list
+    // showed is kept.
     struct TRig
     {
         TDownloadRig engine;
         FakePrompts prompts;
         TConvertDriver driver{engine.state, engine.list, engine.gui, prompts};
         QStringList statusTexts;
+        QList<double> progress;
 
         TRig()
         {
             driver.LibAVFolder = qbtest::libAVFolder();
             driver.Connect();
             QObject::connect(&engine.list, &QAbstractItemModel::dataChanged,
-                             [this](const QModelIndex& from, const QModelIndex& to) {
+                             [this](const QModelIndex& from, const QModelIndex& to,
+                                    const QList<int>& roles) {
                                  for (int r = from.row(); r <= to.row(); ++r) {
+                                     if (roles.contains(ListViewModel::ProgressRole))
+                                         progress.append(engine.list.item(r).progress);
                                      if (from.column() <= TDownloadRows::StatusColumn &&
                                          to.column() >= TDownloadRows::StatusColumn)
                                          statusTexts.append(
@@ -128,6 +136,8 @@ private Q_SLOTS:
         QCOMPARE(rig.engine.Status(first), int(JOB_FINISHED));
         QCOMPARE(rig.engine.Job(first).t_ConvertStatus.load(), int(CONVERT_FAILED));
         QCOMPARE(rig.Status(first), Lang("Msg7_1"));
+        QCOMPARE(rig.engine.Job(first).t_EndReason.get(),
+                 QStringLiteral("Conversion failed: the FFmpeg libraries could not be loaded"));
         QVERIFY(QFile::exists(rig.engine.Job(first).t_TempName.get()));
         QVERIFY(rig.prompts.messages.isEmpty());
         QVERIFY(!TFFEncoder::AVLibLoaded());
@@ -175,6 +185,12 @@ private Q_SLOTS:
         }
         QVERIFY2(shown > 0, qPrintable(rig.statusTexts.join(QLatin1Char('|'))));
         QCOMPARE(rig.statusTexts.constLast(), QStringLiteral("100%"));
+        // The bar grew during the conversion and went with its end.
+        QVERIFY2(std::any_of(rig.progress.begin(), rig.progress.end(),
+                             [](double p) { return p > 0 && p <= 1; }),
+                 qPrintable(QString::number(rig.progress.size())));
+        QCOMPARE(rig.engine.list.item(FindRowByJob(rig.engine.list, id) - 1).progress, -1.0);
+        QVERIFY(job.t_EndReason.get().isEmpty());
     }
 
     // Dotted titles lose the text after their last dot, so both want "My_(new).mp3".
@@ -226,6 +242,11 @@ private Q_SLOTS:
 
         QCOMPARE(rig.engine.Job(id).t_ConvertStatus.load(), int(CONVERT_FAILED));
         QCOMPARE(rig.Status(id), Lang("Msg7_1"));
+        // Why, for the tooltip and the command line: the media component's own words.
+        const QString reason = rig.engine.Job(id).t_EndReason.get();
+        QVERIFY2(reason.startsWith(QStringLiteral("Conversion failed: ")) &&
+                     reason.size() > QStringLiteral("Conversion failed: ").size() + 3,
+                 qPrintable(reason));
         QVERIFY(QFile::exists(source));
         QCOMPARE(rig.engine.Files(),
                  (QStringList{QStringLiteral("Temp/Clip"), QStringLiteral("blocked")}));

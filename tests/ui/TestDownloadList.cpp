@@ -1,3 +1,4 @@
+#include "FailDevice.h"
 #include "FakeDesktop.h"
 #include "FakeSoundCloud.h"
 #include "TestEnvironment.h"
@@ -9,21 +10,26 @@
 #include "base/TMessageQueue.h"
 #include "jobs/DownloadRows.h"
 #include "jobs/DownloadState.h"
+#include "jobs/DownloadTotals.h"
 #include "jobs/ListViewModel.h"
 #include "language/LangStrings.h"
 #include "ui/TAddWin.h"
 #include "ui/TTarnMainWin.h"
 #include "worker/DownloadEngine.h"
+#include "worker/TOutputFile.h"
+#include "worker/WorkerContext.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QFile>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QLabel>
 #include <QMenu>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -54,6 +60,22 @@ private:
     QMap<QString, QByteArray> m_data;
 };
 
+// A working file on a disk that fills up after 4096 bytes.
+class TFullDiskOutput final : public TOutputFile
+{
+public:
+    TFullDiskOutput() : m_device(4096) {}
+    QIODevice& Device() override { return m_device; }
+    bool Finish() override
+    {
+        m_device.close();
+        return true;
+    }
+
+private:
+    FailDevice m_device;
+};
+
 } // namespace
 
 // The download list through the real widgets, against the fake SoundCloud service.
@@ -68,6 +90,7 @@ class TestDownloadList : public QObject
     std::unique_ptr<MainController> m_controller;
     std::unique_ptr<TTarnMainWin> m_win;
     std::unique_ptr<TAddWin> m_add;
+    QStringList m_notices; // what the window told the desktop
 
     ListViewModel& list() { return m_controller->DownloadList(); }
     TDownloadState& state() { return m_controller->Downloads(); }
@@ -145,6 +168,10 @@ private Q_SLOTS:
         m_prompts = FakePrompts();
         m_controller = std::make_unique<MainController>(m_prompts, m_desktop);
         m_win = std::make_unique<TTarnMainWin>(*m_controller);
+        m_notices.clear();
+        m_win->NotifyDesktop = [this](const QString& summary, const QString& body) {
+            m_notices << summary + QStringLiteral(": ") + body;
+        };
         m_add = std::make_unique<TAddWin>(*m_controller, m_win.get());
         m_win->SetAddWin(m_add.get());
         m_win->show();
@@ -179,6 +206,71 @@ private Q_SLOTS:
         QStringList names{list().item(0).caption, list().item(1).caption};
         names.sort();
         QCOMPARE(names, (QStringList{"1-Song.mp3", "Song.mp3"}));
+    }
+
+    // A failed row's tooltip says why it ended, where its file was and what its link is;
+    // the status bar counts it as failed.
+    void failedRowsSayWhy_data()
+    {
+        QTest::addColumn<bool>("fullDisk");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("stream answers 404") << false << "Ended: HTTP 404 Error";
+        QTest::newRow("disk full part way")
+            << true << "Ended: Disk error: Can't write received data: No space left on device";
+    }
+    void failedRowsSayWhy()
+    {
+        QFETCH(bool, fullDisk);
+        QFETCH(QString, reason);
+        if (fullDisk) {
+            m_controller->Workers().openOutput =
+                [](const QString& path) -> std::unique_ptr<TOutputFile> {
+                if (path.endsWith(QLatin1String(".txt")))
+                    return TOutputFile::Open(path);
+                return std::make_unique<TFullDiskOutput>();
+            };
+        }
+        const QString link =
+            m_sc->AddTrack({.name = "Song", .size = 20000, .status = fullDisk ? 200 : 404});
+        addThroughDialog(link);
+        QVERIFY(waitIdle());
+        QCOMPARE(status(0), int(JOB_STOPPED));
+        const QModelIndex cell = m_win->DownloadList->model()->index(0, TDownloadRows::FileColumn);
+        const QString tip = cell.data(Qt::ToolTipRole).toString();
+        QVERIFY2(tip.contains(reason), qPrintable(tip));
+        QVERIFY2(tip.contains(QStringLiteral("Link: ") + link), qPrintable(tip));
+        QVERIFY2(tip.contains(QStringLiteral("File: ") + m_save->path() + QStringLiteral("/Song")),
+                 qPrintable(tip));
+        m_controller->Timer1Timer();
+        QVERIFY(m_win->statusBar()->findChildren<QLabel*>().contains(m_win->DownloadTotalsLabel));
+        QCOMPARE(m_win->DownloadTotalsLabel->text(),
+                 QStringLiteral("Running 0 \u00b7 Queued 0 \u00b7 Finished 0 \u00b7 Failed 1"));
+        QCOMPARE(m_notices,
+                 QStringList{"Quillbrook: downloads ended: 0 finished, 1 failed"});
+    }
+
+    // A running download draws its progress behind the Status text; the status bar counts
+    // it with its speed.
+    void runningRowShowsProgress()
+    {
+        const QString link =
+            m_sc->AddTrack({.name = "Slow", .size = 400000, .pieceSize = 4000, .gap = 25ms});
+        addThroughDialog(m_sc->AddTrack({.name = "Done", .size = 3000}) + "\n" + link);
+        const QModelIndex cell = list().index(1, TDownloadRows::StatusColumn);
+        QTRY_VERIFY_WITH_TIMEOUT(cell.data(ListViewModel::ProgressRole).toDouble() > 0.1, 10000);
+        QVERIFY(cell.data(Qt::DisplayRole).toString().startsWith(QLatin1String("Received: ")));
+        QTRY_VERIFY(cell.data(Qt::ToolTipRole).toString().contains(QLatin1String("Speed: ")));
+        QTRY_VERIFY(m_win->DownloadTotalsLabel->text().contains(QLatin1String("KB/s")));
+        QVERIFY(m_win->DownloadTotalsLabel->text().startsWith(QLatin1String("Running 1 ")));
+        m_win->resize(900, 300);
+        qbtest::screenshot(m_win.get(), "download-progress.png");
+        QVERIFY(m_notices.isEmpty()); // not while one runs
+        QVERIFY(waitIdle());
+        m_controller->Timer1Timer();
+        QCOMPARE(m_notices,
+                 QStringList{"Quillbrook: downloads ended: 2 finished, 0 failed"});
+        QVERIFY(!cell.data(ListViewModel::ProgressRole).isValid());
+        QCOMPARE(cell.data(Qt::DisplayRole).toString(), QStringLiteral("Finished"));
     }
 
     void withoutDownloadImmediatelyNothingStarts()

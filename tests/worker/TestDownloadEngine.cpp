@@ -215,13 +215,17 @@ private Q_SLOTS:
     {
         QTest::addColumn<bool>("contentLength");
         QTest::addColumn<int>("status");
-        QTest::newRow("no Content-Length") << false << 200;
-        QTest::newRow("error status") << true << 403;
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("no Content-Length")
+            << false << 200 << "The server did not announce the size";
+        QTest::newRow("error status") << true << 403 << "HTTP 403 Error";
+        QTest::newRow("not found") << true << 404 << "HTTP 404 Error";
     }
     void unfinishedStreamsLeaveNothingBehind()
     {
         QFETCH(bool, contentLength);
         QFETCH(int, status);
+        QFETCH(QString, reason);
         TDownloadRig rig;
         const int id = rig.Add(m_sc->AddTrack(
             {.name = "Song", .size = 5000, .contentLength = contentLength, .status = status}));
@@ -230,6 +234,7 @@ private Q_SLOTS:
         QCOMPARE(rig.Status(id), int(JOB_STOPPED));
         QCOMPARE(rig.Icon(id), int(JOB_STOPPED));
         QCOMPARE(rig.Files(), QStringList{});
+        QCOMPARE(rig.Job(id).t_EndReason.get(), reason);
     }
 
     void stopInMediaPhaseThenResume()
@@ -247,6 +252,7 @@ private Q_SLOTS:
         QVERIFY(rig.WaitUntilIdle(5000));
         QCOMPARE(rig.Status(id), int(JOB_STOPPED));
         QVERIFY(rig.Job(id).t_UserCancelDownload.load());
+        QCOMPARE(rig.Job(id).t_EndReason.get(), QStringLiteral("Stopped by the user"));
         QCOMPARE(rig.Files(), QStringList{"Song"});
         QCOMPARE(fileBytes(rig.SaveTo() + QStringLiteral("Song")), QByteArray("keep me"));
 
@@ -254,6 +260,7 @@ private Q_SLOTS:
         QVERIFY(rig.WaitUntilIdle());
         QCOMPARE(rig.Status(id), int(JOB_FINISHED));
         QCOMPARE(rig.Caption(id), QStringLiteral("1-Song.mp3"));
+        QCOMPARE(rig.Job(id).t_EndReason.get(), QString()); // the old reason went at the start
         QCOMPARE(fileBytes(rig.SaveTo() + QStringLiteral("1-Song.mp3")).size(), 400000);
         QCOMPARE(m_sc->PageRequests(link), 2);
     }
@@ -295,34 +302,39 @@ private Q_SLOTS:
     {
         QTest::addColumn<TFakeTrack>("track");
         QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("reason");
         const QByteArray body(1000, 'r');
+        const QString shortBody = QStringLiteral("Transfer ended after 9500 of 10000 bytes");
         QTest::newRow("302 with a body, then a 200 that ends 500 bytes short")
             << TFakeTrack{.size = 9500, .redirects = 1, .announced = 10000, .redirectBody = body}
-            << int(JOB_STOPPED);
+            << int(JOB_STOPPED) << shortBody;
         QTest::newRow("302 announcing 1000 bytes, then a 200 without a length")
             << TFakeTrack{.size = 1000,
                           .contentLength = false,
                           .redirects = 1,
                           .redirectBody = body}
-            << int(JOB_STOPPED);
+            << int(JOB_STOPPED) << "The server did not announce the size";
         QTest::newRow("two 302s with bodies, then the whole stream")
-            << TFakeTrack{.size = 10000, .redirects = 2, .redirectBody = body} << int(JOB_FINISHED);
+            << TFakeTrack{.size = 10000, .redirects = 2, .redirectBody = body} << int(JOB_FINISHED)
+            << "";
         QTest::newRow("page behind a 301 with a body")
             << TFakeTrack{.size = 10000, .pageRedirects = 1, .redirectBody = body}
-            << int(JOB_FINISHED);
+            << int(JOB_FINISHED) << "";
         QTest::newRow("short body without redirects")
-            << TFakeTrack{.size = 9500, .announced = 10000} << int(JOB_STOPPED);
+            << TFakeTrack{.size = 9500, .announced = 10000} << int(JOB_STOPPED) << shortBody;
     }
     void relocationChains()
     {
         QFETCH(TFakeTrack, track);
         QFETCH(int, status);
+        QFETCH(QString, reason);
         TDownloadRig rig;
         const int id = rig.Add(m_sc->AddTrack(track));
         rig.gui.Post(WM_START_JOBS);
         QVERIFY(rig.WaitUntilIdle());
         QCOMPARE(rig.Status(id), status);
         QCOMPARE(rig.Icon(id), status);
+        QCOMPARE(rig.Job(id).t_EndReason.get(), reason);
         if (status == JOB_STOPPED) {
             QCOMPARE(rig.Files(), QStringList{});
             return;
@@ -338,15 +350,19 @@ private Q_SLOTS:
     void faultyDiskNeverFinishes_data()
     {
         QTest::addColumn<int>("fault");
-        QTest::newRow("write fails after 4096 bytes") << int(WriteFailsPartWay);
-        QTest::newRow("buffered bytes fail at the close") << int(WriteOutFailsAtEnd);
-        QTest::newRow("real file on a full device") << int(RealFullDevice);
-        QTest::newRow("page file on a full device") << int(RealFullDeviceForPage);
-        QTest::newRow("working file gone before its .mp3 name") << int(FileGoneBeforeNaming);
+        QTest::addColumn<QString>("reason"); // what the job's end reason says
+        const QString full = QStringLiteral("No space left on device");
+        QTest::newRow("write fails after 4096 bytes") << int(WriteFailsPartWay) << full;
+        QTest::newRow("buffered bytes fail at the close") << int(WriteOutFailsAtEnd) << full;
+        QTest::newRow("real file on a full device") << int(RealFullDevice) << full;
+        QTest::newRow("page file on a full device") << int(RealFullDeviceForPage) << full;
+        QTest::newRow("working file gone before its .mp3 name")
+            << int(FileGoneBeforeNaming) << "cannot give the file its .mp3 name";
     }
     void faultyDiskNeverFinishes()
     {
         QFETCH(int, fault);
+        QFETCH(QString, reason);
         if (!QFile::exists(QStringLiteral("/dev/full")))
             QSKIP("no /dev/full here");
         TDownloadRig rig;
@@ -361,6 +377,9 @@ private Q_SLOTS:
         QCOMPARE(rig.Icon(id), int(JOB_STOPPED));
         QVERIFY(rig.Job(id).t_FileName.get().isEmpty());
         QCOMPARE(rig.Files(), QStringList{});
+        const QString said = rig.Job(id).t_EndReason.get();
+        QVERIFY2(said.startsWith(QLatin1String("Disk error: ")) && said.contains(reason),
+                 qPrintable(said));
     }
 
     // Two engines numbering their jobs from 1 in one save folder, as the window and the
@@ -448,6 +467,37 @@ private Q_SLOTS:
         QVERIFY(rig.WaitUntilIdle());
         QCOMPARE(rig.Status(id), int(JOB_STOPPED));
         QCOMPARE(rig.Files(), QStringList{});
+        // The page's own status says more than its missing stream.
+        QCOMPARE(rig.Job(id).t_EndReason.get(), QStringLiteral("HTTP 404 Not Found"));
+    }
+
+    // A page that is there but names no stream, and a host nobody answers on.
+    void pageAndNetworkFailuresSayWhy()
+    {
+        TDownloadRig rig;
+        const int other = rig.Add(QStringLiteral("http://127.0.0.1:%1/artist/track-1?from=%2")
+                                      .arg(m_sc->Server().Port())
+                                      .arg(QStringLiteral("elsewhere")),
+                                  false);
+        ServiceHosts hosts = Hosts();
+        hosts.SoundCloudWeb = QStringLiteral("soundcloud.invalid");
+        OverrideServiceHosts(hosts);
+        m_sc->AddTrack({});
+        // A port that was just free: nothing listens on it.
+        quint16 closedPort = 0;
+        {
+            qbtest::TFakeSoundCloud gone;
+            closedPort = gone.Server().Port();
+        }
+        const int refused = rig.Add(
+            QStringLiteral("http://127.0.0.1:%1/soundcloud.invalid/x").arg(closedPort), false);
+        rig.gui.Post(WM_RESUME_JOB, other);
+        rig.gui.Post(WM_RESUME_JOB, refused);
+        QVERIFY(rig.WaitUntilIdle());
+        QCOMPARE(rig.Job(other).t_EndReason.get(), QStringLiteral("No stream on the page"));
+        const QString network = rig.Job(refused).t_EndReason.get();
+        QVERIFY2(network.startsWith(QLatin1String("Network error: can't connect")),
+                 qPrintable(network));
     }
 };
 

@@ -1,0 +1,53 @@
+#include "JobEndReason.h"
+
+#include "DownloadJobs.h"
+
+QString EndReasonStoppedByUser()
+{
+    return QStringLiteral("Stopped by the user");
+}
+
+QString EndReasonHttp(int status, const QString& reasonPhrase)
+{
+    QString text = QStringLiteral("HTTP ") + QString::number(status);
+    if (!reasonPhrase.trimmed().isEmpty())
+        text += QLatin1Char(' ') + reasonPhrase.trimmed();
+    return text;
+}
+
+QString EndReasonNetwork(const QString& error)
+{
+    return QStringLiteral("Network error: ") + error;
+}
+
+QString EndReasonNoStream()
+{
+    return QStringLiteral("No stream on the page");
+}
+
+QString EndReasonDisk(const QString& error)
+{
+    return QStringLiteral("Disk error: ") + error;
+}
+
+QString EndReasonIncomplete(qint64 received, qint64 announced)
+{
+    if (announced <= 0)
+        return QStringLiteral("The server did not announce the size");
+    return QStringLiteral("Transfer ended after %1 of %2 bytes").arg(received).arg(announced);
+}
+
+QString EndReasonConversion(const QString& error)
+{
+    return QStringLiteral("Conversion failed: ") + error;
+}
+
+void SetConversionEndReason(TDownloadJobs& job, const QString& error)
+{
+    job.t_EndReason.set(EndReasonConversion(error));
+}
+
+bool IsUserStop(const QString& reason)
+{
+    return reason == EndReasonStoppedByUser();
+}

@@ -1,0 +1,42 @@
+#include "DesktopNotifier.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusReply>
+#include <QFile>
+#include <QFileInfo>
+#include <QVariantMap>
+
+namespace {
+
+const QString kService = QStringLiteral("org.freedesktop.Notifications");
+
+} // namespace
+
+bool DesktopNotifier::Notify(const QString& summary, const QString& body)
+{
+    // No session bus to be found: nothing to ask, and no D-Bus machinery started for it.
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS") &&
+        (runtime.isEmpty() || !QFileInfo::exists(QFile::decodeName(runtime) + QStringLiteral("/bus"))))
+        return false;
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected() || !bus.interface())
+        return false;
+    const QDBusReply<bool> registered = bus.interface()->isServiceRegistered(kService);
+    if (!registered.isValid() || !registered.value())
+        return false;
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(kService, QStringLiteral("/org/freedesktop/Notifications"),
+                                       kService, QStringLiteral("Notify"));
+    // app name, replaces id, icon, summary, body, actions, hints, expiry (server default)
+    call << QStringLiteral("Quillbrook") << uint(0) << QStringLiteral("io.quillbrook.Quillbrook")
+         << summary << body << QStringList() << QVariantMap() << int(-1);
+    return bus.send(call);
+}
+
+QString DesktopNotifier::RunEndedText(int finished, int failed)
+{
+    return QStringLiteral("%1 finished, %2 failed").arg(finished).arg(failed);
+}
