@@ -53,18 +53,17 @@ class TestConvertDriver : public QObject
         {
             driver.LibAVFolder = qbtest::libAVFolder();
             driver.Connect();
-            QObject::connect(&engine.list, &QAbstractItemModel::dataChanged,
-                             [this](const QModelIndex& from, const QModelIndex& to,
-                                    const QList<int>& roles) {
-                                 for (int r = from.row(); r <= to.row(); ++r) {
-                                     if (roles.contains(ListViewModel::ProgressRole))
-                                         progress.append(engine.list.item(r).progress);
-                                     if (from.column() <= TDownloadRows::StatusColumn &&
-                                         to.column() >= TDownloadRows::StatusColumn)
-                                         statusTexts.append(
-                                             engine.list.text(r, TDownloadRows::StatusColumn));
-                                 }
-                             });
+            QObject::connect(
+                &engine.list, &QAbstractItemModel::dataChanged,
+                [this](const QModelIndex& from, const QModelIndex& to, const QList<int>& roles) {
+                    for (int r = from.row(); r <= to.row(); ++r) {
+                        if (roles.contains(ListViewModel::ProgressRole))
+                            progress.append(engine.list.item(r).progress);
+                        if (from.column() <= TDownloadRows::StatusColumn &&
+                            to.column() >= TDownloadRows::StatusColumn)
+                            statusTexts.append(engine.list.text(r, TDownloadRows::StatusColumn));
+                    }
+                });
         }
         // Downloads and conversions have all ended (false on time-out).
         bool WaitUntilDone()
