@@ -7,6 +7,7 @@
 #include "TFollowPanel.h"
 #include "TAddWin.h"
 #include "TBraeSettingsWin.h"
+#include "WindowMemory.h"
 #include "base/AppSettings.h"
 #include "app/MainController.h"
 #include "jobs/DownloadListCommands.h"
@@ -23,6 +24,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QIcon>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -31,6 +33,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QTableView>
 #include <QToolBar>
 #include <QToolButton>
@@ -76,10 +79,12 @@ TTarnMainWin::TTarnMainWin(MainController& controller, QWidget* parent)
     Splitter1->setStretchFactor(0, 1);
     Splitter1->setStretchFactor(1, 0);
     setCentralWidget(Splitter1);
+    createStatusBar();
     m_languageTarget =
         std::make_unique<LanguageTarget>(LANG_MAIN_WINDOW, [this] { ApplyLanguageTexts(); });
     m_standardTexts = std::make_unique<QtStandardTexts>();
     connectDialogCommands();
+    createShortcuts();
     FormCreate();
 }
 
@@ -100,6 +105,8 @@ void TTarnMainWin::FormCreate()
     const QIcon appIcon(QStringLiteral(":/icons/quillbrook.svg"));
     QApplication::setWindowIcon(appIcon);
     setWindowIcon(appIcon);
+    // What the last run left: place, size and state, the toolbar and the grid lines.
+    WindowMemory::RestoreFrame(*this);
 }
 
 void TTarnMainWin::showEvent(QShowEvent* event)
@@ -128,6 +135,8 @@ void TTarnMainWin::FormShow()
                                 QIcon(QStringLiteral(":/icons/status-2-finished.svg")),
                                 QIcon(QStringLiteral(":/icons/status-3-queued.svg"))},
                                DownloadList));
+    // The splitters and columns as the last run left them, now that they have their sizes.
+    WindowMemory::RestoreLists(*this);
 }
 
 void TTarnMainWin::createMenu()
@@ -268,6 +277,17 @@ void TTarnMainWin::createDownloadPanel()
 
     PopupMenu1 = new QMenu(DownloadList);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    // The toolbar's commands on the selected rows, above the list's own two items.
+    PMenuDownload = namedAction(PopupMenu1, "PMenuDownload", QStringLiteral("Resume Download"));
+    PMenuStop = namedAction(PopupMenu1, "PMenuStop", QStringLiteral("Stop"));
+    PMenuDelete = namedAction(PopupMenu1, "PMenuDelete", QStringLiteral("Delete the downloads"));
+    PopupMenu1->addAction(PMenuDownload);
+    PopupMenu1->addAction(PMenuStop);
+    PopupMenu1->addAction(PMenuDelete);
+    PopupMenu1->addSeparator();
+    connect(PMenuDownload, &QAction::triggered, this, &TTarnMainWin::PMenuBraeDownloadClick);
+    connect(PMenuStop, &QAction::triggered, this, &TTarnMainWin::PMenuBraeStopClick);
+    connect(PMenuDelete, &QAction::triggered, this, &TTarnMainWin::PMenuBraeDeleteClick);
     PMenuCopylinks = namedAction(PopupMenu1, "PMenuCopylinks", QStringLiteral("Copy links"));
     PMenuOpencontainedfolder = namedAction(PopupMenu1, "PMenuOpencontainedfolder",
                                            QStringLiteral("Open Containing Folder"));
@@ -337,6 +357,9 @@ void TTarnMainWin::ApplyLanguageTexts()
     hint(ButtAbout, "String1_7");
     hint(TButExit, "String1_49");
 
+    set(PMenuDownload, "String1_45");
+    set(PMenuStop, "String1_46");
+    set(PMenuDelete, "String1_44");
     set(PMenuCopylinks, "String1_23");
     set(PMenuOpencontainedfolder, "String1_24");
 
@@ -353,6 +376,7 @@ void TTarnMainWin::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
+    WindowMemory::Save(*this);
     QMainWindow::closeEvent(event);
 }
 
@@ -380,10 +404,10 @@ bool TTarnMainWin::eventFilter(QObject* watched, QEvent* event)
         const QMimeData* data = drop->mimeData();
         if (!accepts(data))
             return true;
-        const QString text =
-            DroppedLinkText(data->data(QStringLiteral("text/uri-list")), data->text());
+        const QStringList texts =
+            DroppedLinkTexts(data->data(QStringLiteral("text/uri-list")), data->text());
         drop->acceptProposedAction();
-        m_controller.ListCommands().DropURLTarget1Drop(text);
+        m_controller.ListCommands().DropURLTarget1Drop(texts);
         return true;
     }
     default:
@@ -393,14 +417,14 @@ bool TTarnMainWin::eventFilter(QObject* watched, QEvent* event)
 
 void TTarnMainWin::PMenuBraeAddClick()
 {
-    if (m_addWin)
-        m_addWin->ShowModal();
+    if (m_addWin && m_addWin->ShowModal() == QDialog::Accepted)
+        showSkippedLines(m_addWin->LastBatch().skippedLines);
 }
 
 void TTarnMainWin::PasteLinksClick()
 {
-    if (m_addWin)
-        m_addWin->ShowModal(QApplication::clipboard()->text());
+    if (m_addWin && m_addWin->ShowModal(QApplication::clipboard()->text()) == QDialog::Accepted)
+        showSkippedLines(m_addWin->LastBatch().skippedLines);
 }
 
 void TTarnMainWin::PMenuBraeDownloadClick()
@@ -415,7 +439,8 @@ void TTarnMainWin::PMenuBraeStopClick()
 
 void TTarnMainWin::PMenuBraeDeleteClick()
 {
-    m_controller.ListCommands().PMenuBraeDeleteClick();
+    if (m_controller.ListCommands().PMenuBraeDeleteClick() > 0)
+        ShowNote(Lang("Msg1_32"));
 }
 
 void TTarnMainWin::DownloadListDblClick()
@@ -436,8 +461,18 @@ void TTarnMainWin::PMenuOpencontainedfolderClick()
 void TTarnMainWin::PopupMenu1Popup()
 {
     const bool enabled = m_controller.ListCommands().PopupMenu1Popup();
-    PMenuCopylinks->setEnabled(enabled);
-    PMenuOpencontainedfolder->setEnabled(enabled);
+    for (QAction* a :
+         {PMenuDownload, PMenuStop, PMenuDelete, PMenuCopylinks, PMenuOpencontainedfolder})
+        a->setEnabled(enabled);
+}
+
+// The toolbar's Download, Stop and Delete act on the selected rows: usable only while there
+// are some.
+void TTarnMainWin::updateSelectionActions()
+{
+    const bool enabled = m_controller.ListCommands().PopupMenu1Popup();
+    for (QAction* a : {ButtDownload, ButtStop, ButtDelete})
+        a->setEnabled(enabled);
 }
 
 void TTarnMainWin::PMenuAlwaysonTopClick()
@@ -503,4 +538,66 @@ void TTarnMainWin::PMenuBraeAboutClick()
 void TTarnMainWin::PMenyBraeChecktheupdateClick()
 {
     m_controller.CheckForUpdates();
+}
+
+void TTarnMainWin::createStatusBar()
+{
+    statusBar()->setObjectName(QStringLiteral("StatusBar1"));
+}
+
+void TTarnMainWin::ShowNote(const QString& text)
+{
+    statusBar()->showMessage(text, 10000);
+}
+
+void TTarnMainWin::showSkippedLines(int skippedLines)
+{
+    if (skippedLines > 0)
+        ShowNote(TDownloadListCommands::SkippedLinesNote(skippedLines));
+}
+
+void TTarnMainWin::createShortcuts()
+{
+    PMenuBraeAdd->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    PMenuBraeExit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    PMenuBraeOnlineHelp->setShortcut(QKeySequence(Qt::Key_F1));
+    // Del and Enter belong to the download list: in the followed-users panel they must not
+    // delete or start downloads.
+    PMenuBraeDelete->setShortcut(QKeySequence(Qt::Key_Delete));
+    PMenuBraeDelete->setShortcutContext(Qt::WidgetShortcut);
+    DownloadList->addAction(PMenuBraeDelete);
+    DownloadListEnter = namedAction(DownloadList, "DownloadListEnter", QString());
+    DownloadListEnter->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
+    DownloadListEnter->setShortcutContext(Qt::WidgetShortcut);
+    DownloadList->addAction(DownloadListEnter);
+    connect(DownloadListEnter, &QAction::triggered, this, &TTarnMainWin::DownloadListDblClick);
+
+    QItemSelectionModel& selection = m_controller.DownloadSelection();
+    connect(&selection, &QItemSelectionModel::selectionChanged, this,
+            &TTarnMainWin::updateSelectionActions);
+    connect(&selection, &QItemSelectionModel::modelChanged, this,
+            &TTarnMainWin::updateSelectionActions);
+    QAbstractItemModel* model = DownloadList->model();
+    connect(model, &QAbstractItemModel::rowsRemoved, this, &TTarnMainWin::updateSelectionActions);
+    connect(model, &QAbstractItemModel::modelReset, this, &TTarnMainWin::updateSelectionActions);
+    updateSelectionActions();
+}
+
+void TTarnMainWin::BringToFront()
+{
+    if (isMinimized())
+        setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    show();
+    raise();
+    activateWindow();
+}
+
+void TTarnMainWin::TakeLinks(const QStringList& links)
+{
+    BringToFront();
+    if (links.isEmpty())
+        return;
+    const TLinkBatch batch =
+        m_controller.ListCommands().AddLinks(links.join(QLatin1Char('\n')), true);
+    showSkippedLines(batch.skippedLines);
 }

@@ -2,6 +2,8 @@
 
 #include <QMainWindow>
 
+#include <QStringList>
+
 #include <memory>
 
 class LanguageTarget;
@@ -59,6 +61,7 @@ public:
     QAction* PMenyBraeChecktheupdate = nullptr;
     QAction* PMenuBraeAbout = nullptr;
     QAction* PasteLinks = nullptr; // Ctrl+V: the add-links dialog with the clipboard's links
+    QAction* DownloadListEnter = nullptr; // Enter on the download list: as a double-click
 
     // Toolbar
     QToolBar* TBarMain = nullptr;
@@ -77,6 +80,9 @@ public:
     QTableView* DownloadList = nullptr;
     QSplitter* Splitter1 = nullptr;
     QMenu* PopupMenu1 = nullptr;
+    QAction* PMenuDownload = nullptr;
+    QAction* PMenuStop = nullptr;
+    QAction* PMenuDelete = nullptr;
     QAction* PMenuCopylinks = nullptr;
     QAction* PMenuOpencontainedfolder = nullptr;
 
@@ -116,6 +122,12 @@ public:
     // Copies the language texts into captions, hints and column headers.
     void ApplyLanguageTexts();
 
+    // Links handed over from outside (the command line, a second start): brings the window
+    // to the front and adds them as the add-links dialog would, starting at once.
+    void TakeLinks(const QStringList& links);
+    // A short note in the status bar that goes away by itself.
+    void ShowNote(const QString& text);
+
 Q_SIGNALS:
     // After the window took over the texts of a (new) language: panels of their own
     // re-text themselves here.
@@ -133,6 +145,11 @@ private:
     void createToolBar();
     void createDownloadPanel();
     void createFollowPanel();
+    void createStatusBar();
+    void createShortcuts();
+    void updateSelectionActions();
+    void BringToFront();
+    void showSkippedLines(int skippedLines);
     void connectDialogCommands();
 
     MainController& m_controller;

@@ -80,7 +80,7 @@ private Q_SLOTS:
         QCOMPARE(m_win->TracksList->model()->rowCount(), 0);
         QCOMPARE(headers(m_win->DownloadList), (QStringList{"File", "Size", "Status", "URL"}));
         QCOMPARE(headers(m_win->PeopleList),
-                 (QStringList{"Auto Check", "Name", "Tracks", "Downloaded", "Last check time"}));
+                 (QStringList{"Auto Check", "Name", "Tracks", "Downloaded", "Last Checked"}));
         QCOMPARE(headers(m_win->TracksList).size(), 6);
         // The followed-users panel sits right of the download list, behind the splitter.
         QCOMPARE(m_win->Splitter1->indexOf(m_win->DownloadListPanel), 0);
@@ -135,7 +135,7 @@ private Q_SLOTS:
         QCOMPARE(m_win->PMenuBrae_File->title(), QStringLiteral("Datei"));
         QCOMPARE(m_win->PMenuBraeExit->text(), QStringLiteral("Beenden"));
         QCOMPARE(m_win->PMenuBrae_View->title(), QStringLiteral("Ansicht"));
-        QCOMPARE(m_win->TButAdd->toolTip(), QStringLiteral("Link zum Herunterladen hinzufügen"));
+        QCOMPARE(m_win->TButAdd->toolTip(), QStringLiteral("Links zum Herunterladen hinzufügen"));
         QCOMPARE(m_win->TButExit->toolTip(), QStringLiteral("Beenden"));
         QCOMPARE(m_win->ButtCheck->text(), QStringLiteral("Prüfen"));
         QCOMPARE(headers(m_win->DownloadList), (QStringList{"Datei", "Größe", "Status", "URL"}));
