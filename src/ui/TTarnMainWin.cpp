@@ -97,16 +97,17 @@ void TTarnMainWin::FormCreate()
     DownloadList->setDragDropMode(QAbstractItemView::DropOnly);
     DownloadList->viewport()->setAcceptDrops(true);
     DownloadList->viewport()->installEventFilter(this);
-    // Design size, centred, but the window opens maximised.
-    resize(972, 486);
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
-    setWindowState(windowState() | Qt::WindowMaximized);
+    // Where the last run left the window (place, size, state, toolbar, grid lines); the
+    // first time, the design size, centred, but the window opens maximised.
+    if (!WindowMemory::RestoreFrame(*this)) {
+        resize(972, 486);
+        if (const QScreen* screen = QGuiApplication::primaryScreen())
+            move(screen->availableGeometry().center() - rect().center());
+        setWindowState(windowState() | Qt::WindowMaximized);
+    }
     const QIcon appIcon(QStringLiteral(":/icons/quillbrook.svg"));
     QApplication::setWindowIcon(appIcon);
     setWindowIcon(appIcon);
-    // What the last run left: place, size and state, the toolbar and the grid lines.
-    WindowMemory::RestoreFrame(*this);
 }
 
 void TTarnMainWin::showEvent(QShowEvent* event)

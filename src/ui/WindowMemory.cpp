@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QHeaderView>
+#include <QLayout>
 #include <QSettings>
 #include <QSplitter>
 #include <QTableView>
@@ -86,12 +87,11 @@ void restoreSplitter(QSettings& settings, const QString& key, QSplitter* splitte
 
 } // namespace
 
-void WindowMemory::RestoreFrame(TTarnMainWin& window)
+bool WindowMemory::RestoreFrame(TTarnMainWin& window)
 {
     WindowSettings settings;
     const QByteArray geometry = settings.value(kGeometry).toByteArray();
-    if (!geometry.isEmpty())
-        window.restoreGeometry(geometry);
+    const bool restored = !geometry.isEmpty() && window.restoreGeometry(geometry);
     if (settings.contains(kToolbar)) {
         window.PMenuBrae_Toolbar->setChecked(settings.value(kToolbar).toBool());
         window.PMenuBrae_ToolbarClick();
@@ -100,6 +100,7 @@ void WindowMemory::RestoreFrame(TTarnMainWin& window)
         window.PMenuBrae_ShowGirdLine->setChecked(settings.value(kGridLines).toBool());
         window.PMenuBrae_ShowGirdLineClick();
     }
+    return restored;
 }
 
 void WindowMemory::RestoreLists(TTarnMainWin& window)

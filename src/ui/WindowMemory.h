@@ -9,8 +9,9 @@ class TTarnMainWin;
 class WindowMemory
 {
 public:
-    // Place, size, state and the two toggles; before the window is first shown.
-    static void RestoreFrame(TTarnMainWin& window);
+    // Place, size, state and the two toggles; before the window is first shown. False when
+    // no place and size were kept (or they were unreadable): the window takes its design ones.
+    static bool RestoreFrame(TTarnMainWin& window);
     // Splitter positions and column widths; once the window has laid out its panels.
     static void RestoreLists(TTarnMainWin& window);
     static void Save(const TTarnMainWin& window);

@@ -155,6 +155,9 @@ private Q_SLOTS:
             QSKIP("the desktop program is not part of this build");
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        // Not the user's session bus: the second start must not reach a real window there.
+        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
+                   QStringLiteral("unix:path=") + qbtest::testHome() + QStringLiteral("/no-bus"));
         QProcess first;
         first.setProcessEnvironment(env);
         first.start(program, {});
