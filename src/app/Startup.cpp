@@ -27,7 +27,7 @@ int RunStartup(const StartupOptions& options, IStartupFrontEnd& frontEnd)
 
     SingleInstance instance;
     if (!instance.tryAcquire())
-        return 0;
+        return frontEnd.passToRunningCopy() ? 0 : 1;
 
     bool languageLoaded = false;
     {

@@ -16,6 +16,10 @@ public:
     virtual void showStartupError(const QString& text) = 0;
     // Creates the windows and runs the message loop until the main window has closed.
     virtual int runWindows() = 0;
+    // Another copy of the program already runs: hands it the links the program was started
+    // with and asks it to bring its window to the front. False when links were given and
+    // could not be delivered (the front end has said why).
+    virtual bool passToRunningCopy() { return true; }
 };
 
 struct StartupOptions

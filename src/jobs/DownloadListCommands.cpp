@@ -45,23 +45,39 @@ void TDownloadListCommands::setIcon(int row, int icon)
     m_list.setImageIndex(row, icon);
 }
 
-void TDownloadListCommands::AddLinks(const QString& text, bool startNow)
+TLinkBatch TDownloadListCommands::AddLinks(const QString& text, bool startNow)
 {
     const TJobIntake intake{m_state, m_list, m_gui};
+    TLinkBatch batch;
     for (const QString& line : text.split(QLatin1Char('\n'))) {
-        const QString link = AcceptedDialogLink(line);
-        if (!link.isEmpty())
+        bool skipped = false;
+        for (const QString& piece : SplitLinkText(line)) {
+            const QString link = AcceptedDialogLink(piece);
+            if (link.isEmpty()) {
+                skipped = true;
+                continue;
+            }
             AddDownloadJob(intake, link, startNow);
+            ++batch.added;
+        }
+        batch.skippedLines += skipped;
     }
     m_gui.Post(WM_START_JOBS);
+    return batch;
 }
 
-void TDownloadListCommands::DropURLTarget1Drop(const QString& text)
+int TDownloadListCommands::DropURLTarget1Drop(const QStringList& texts)
 {
-    const QString link = AcceptedDroppedLink(text);
-    if (!link.isEmpty())
-        AddDownloadJob({m_state, m_list, m_gui}, link, true);
+    int added = 0;
+    for (const QString& text : texts) {
+        const QString link = AcceptedDroppedLink(text);
+        if (!link.isEmpty()) {
+            AddDownloadJob({m_state, m_list, m_gui}, link, true);
+            ++added;
+        }
+    }
     m_gui.Post(WM_START_JOBS);
+    return added;
 }
 
 void TDownloadListCommands::PMenuBraeDownloadClick()
@@ -93,12 +109,13 @@ void TDownloadListCommands::PMenuBraeStopClick()
     }
 }
 
-void TDownloadListCommands::PMenuBraeDeleteClick()
+int TDownloadListCommands::PMenuBraeDeleteClick()
 {
     if (selectedCount() == 0)
-        return;
+        return 0;
     if (!m_prompts.askYesNo(Lang("Msg1_5")))
-        return;
+        return 0;
+    int kept = 0;
     // Backwards, so the rows still to visit keep their numbers.
     for (int row = m_list.rowCount() - 1; row >= 0; --row) {
         TDownloadJobs* job = m_state.DownloadJobs.Job(jobOfRow(row));
@@ -112,8 +129,11 @@ void TDownloadListCommands::PMenuBraeDeleteClick()
             m_list.removeItem(row);
         } else if (status == JOB_FINISHED) {
             m_list.removeItem(row);
+        } else {
+            ++kept;
         }
     }
+    return kept;
 }
 
 void TDownloadListCommands::DownloadListDblClick()
@@ -201,4 +221,9 @@ bool TDownloadListCommands::FormCloseQuery()
     if (m_state.RunningDownloads.load() > 0 && !m_prompts.askYesNo(Lang("Msg1_6")))
         return false;
     return true;
+}
+
+QString TDownloadListCommands::SkippedLinesNote(int skippedLines)
+{
+    return skippedLines == 1 ? Lang("Msg1_30") : Lang("Msg1_31").arg(skippedLines);
 }

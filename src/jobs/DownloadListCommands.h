@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class IDesktop;
 class IPrompts;
@@ -9,6 +10,15 @@ class QItemSelectionModel;
 class TDownloadRows;
 class TDownloadState;
 class TMessageQueue;
+
+// What a batch of links given as text came to: the jobs added, and the non-empty lines that
+// held something that is not an acceptable link (the line's acceptable links are added all
+// the same).
+struct TLinkBatch
+{
+    int added = 0;
+    int skippedLines = 0;
+};
 
 // What the user does with the download list: add links, the Download, Stop and Delete
 // commands on the selected rows, the double-click, the two popup items, and the close
@@ -21,21 +31,28 @@ public:
                           QItemSelectionModel& selection, TMessageQueue& gui, IPrompts& prompts,
                           IDesktop& desktop);
 
-    // The add-links dialog's OK: one link a line; posts WM_START_JOBS once.
-    void AddLinks(const QString& text, bool startNow);
-    // A link dropped on the list; posts WM_START_JOBS in every case.
-    void DropURLTarget1Drop(const QString& text);
+    // The add-links dialog's OK: one link a line, or several separated by blanks; posts
+    // WM_START_JOBS once.
+    TLinkBatch AddLinks(const QString& text, bool startNow);
+    // The links of a drop on the list (DroppedLinkTexts); posts WM_START_JOBS in every case.
+    // Returns the number of jobs added.
+    int DropURLTarget1Drop(const QStringList& texts);
 
     void PMenuBraeDownloadClick();
     void PMenuBraeStopClick();
-    void PMenuBraeDeleteClick();
+    // Returns how many selected rows stayed because they are downloading or queued.
+    int PMenuBraeDeleteClick();
     void DownloadListDblClick();
     void PMenuCopylinksClick();
     void PMenuOpencontainedfolderClick();
-    // Whether the popup's two items are enabled (at least one row selected).
+    // Whether the popup's items and the toolbar's Download, Stop and Delete are enabled (at
+    // least one row selected).
     bool PopupMenu1Popup() const;
     // False when the user chose to stay (downloads still running).
     bool FormCloseQuery();
+
+    // The status-bar note after a batch of links whose lines were partly skipped.
+    static QString SkippedLinesNote(int skippedLines);
 
 private:
     bool selected(int row) const;

@@ -55,14 +55,31 @@ QString AcceptedDroppedLink(const QString& text)
     return link;
 }
 
-QString DroppedLinkText(const QByteArray& uriList, const QString& plainText)
+QStringList SplitLinkText(const QString& text)
 {
+    QStringList pieces;
+    qsizetype start = -1;
+    for (qsizetype i = 0; i <= text.size(); ++i) {
+        const bool separator = i == text.size() || text.at(i).unicode() <= 32;
+        if (!separator && start < 0)
+            start = i;
+        else if (separator && start >= 0) {
+            pieces.append(text.mid(start, i - start));
+            start = -1;
+        }
+    }
+    return pieces;
+}
+
+QStringList DroppedLinkTexts(const QByteArray& uriList, const QString& plainText)
+{
+    QStringList entries;
     for (const QByteArray& line : uriList.split('\n')) {
         const QByteArray entry = line.trimmed();
         if (!entry.isEmpty() && !entry.startsWith('#'))
-            return QString::fromUtf8(entry);
+            entries.append(QString::fromUtf8(entry));
     }
-    return plainText;
+    return entries.isEmpty() ? SplitLinkText(plainText) : entries;
 }
 
 namespace {

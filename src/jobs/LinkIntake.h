@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <vector>
 
@@ -27,10 +28,15 @@ QString AcceptedDialogLink(const QString& line);
 // otherwise.
 QString AcceptedDroppedLink(const QString& text);
 
-// The link text of a drop as the source gave it: the first entry of its URL list (the
-// "text/uri-list" bytes; "#" lines are comments), else its plain text. Nothing is parsed or
-// re-encoded, so letter case and percent escapes stay as dragged.
-QString DroppedLinkText(const QByteArray& uriList, const QString& plainText);
+// The pieces of a text that may each be a link: what stands between blanks, tabs and line
+// breaks (any character up to code 32), in order. Links never hold a blank, so a line with
+// several links gives each of them.
+QStringList SplitLinkText(const QString& text);
+
+// The link texts of a drop as the source gave them: every entry of its URL list (the
+// "text/uri-list" bytes, one a line; "#" lines are comments), else the pieces of its plain
+// text. Nothing is parsed or re-encoded, so letter case and percent escapes stay as dragged.
+QStringList DroppedLinkTexts(const QByteArray& uriList, const QString& plainText);
 
 // Where new jobs go: the table (any thread) and the download list (GUI thread only).
 struct TJobIntake

@@ -101,6 +101,9 @@ std::vector<LangKey> makeKeys()
         {"Msg8_2", s("The save folder cannot be created:")},
         {"Msg8_3", s("The save folder is not writable:")},
         {"Msg8_4", s("The language file cannot be loaded:")},
+        {"Msg1_30", s("1 line skipped: not a SoundCloud or YouTube link")},
+        {"Msg1_31", s("%1 lines skipped: not a SoundCloud or YouTube link")},
+        {"Msg1_32", s("Stop a running download before deleting it")},
     };
 }
 

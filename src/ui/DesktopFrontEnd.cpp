@@ -1,5 +1,6 @@
 #include "DesktopFrontEnd.h"
 
+#include "AppActivation.h"
 #include "DesktopServices.h"
 #include "TAboutWin.h"
 #include "TAddWin.h"
@@ -57,7 +58,14 @@ int DesktopFrontEnd::runWindows()
     TBraeSettingsWin settingsWin(settingsForm, &mainWindow);
     settingsPrompts.setParentWindow(&settingsWin);
     mainWindow.SetSettingsWin(&settingsWin);
+    // Later starts hand their links to this window over the session bus.
+    AppActivation activation(
+        [&mainWindow](const QStringList& links) { mainWindow.TakeLinks(links); });
+    activation.Register();
     mainWindow.show();
+    const QStringList links = commandLineLinks();
+    if (!links.isEmpty())
+        mainWindow.TakeLinks(links);
     const int code = application.exec();
     if (ThreadRegistry::LiveCount() > 0) {
         // Running threads of ours end with the process: they still use the engine and the
@@ -66,4 +74,25 @@ int DesktopFrontEnd::runWindows()
         std::_Exit(code);
     }
     return code;
+}
+
+QStringList DesktopFrontEnd::commandLineLinks()
+{
+    return QApplication::arguments().mid(1);
+}
+
+bool DesktopFrontEnd::passToRunningCopy()
+{
+    app();
+    const QStringList links = commandLineLinks();
+    QString reason;
+    if (AppActivation::HandOver(links, &reason) || links.isEmpty())
+        return true;
+    std::fprintf(stderr,
+                 "Quillbrook is already running but could not be reached (%s); "
+                 "these links were not added:\n",
+                 qPrintable(reason));
+    for (const QString& link : links)
+        std::fprintf(stderr, "%s\n", qPrintable(link));
+    return false;
 }

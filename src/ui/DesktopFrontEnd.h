@@ -2,6 +2,8 @@
 
 #include "app/Startup.h"
 
+#include <QStringList>
+
 #include <memory>
 
 class QApplication;
@@ -16,9 +18,12 @@ public:
 
     void showStartupError(const QString& text) override;
     int runWindows() override;
+    bool passToRunningCopy() override;
 
 private:
     QApplication& app();
+    // The links the program was started with: its arguments after the toolkit took its own.
+    QStringList commandLineLinks();
 
     int& m_argc;
     char** m_argv;

@@ -5,6 +5,7 @@
 #include "jobs/DownloadListCommands.h"
 #include "language/LangStrings.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QPlainTextEdit>
@@ -40,6 +41,14 @@ TAddWin::TAddWin(MainController& controller, QWidget* parent)
 
     connect(ButtOK, &QPushButton::clicked, this, &TAddWin::ButtOKClick);
     connect(ButtHelp, &QPushButton::clicked, this, &TAddWin::ButtHelpClick);
+    // Enter starts a new line in the box; Ctrl+Enter confirms from anywhere in the dialog.
+    auto* confirm = new QAction(this);
+    confirm->setObjectName(QStringLiteral("ConfirmShortcut"));
+    confirm->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)});
+    confirm->setShortcutContext(Qt::WindowShortcut);
+    addAction(confirm);
+    connect(confirm, &QAction::triggered, this, &TAddWin::ButtOKClick);
     m_languageTarget =
         std::make_unique<LanguageTarget>(LANG_ADD_WINDOW, [this] { ApplyLanguageTexts(); });
 }
@@ -50,6 +59,7 @@ int TAddWin::ShowModal(const QString& text)
 {
     m_pending = text;
     m_opening = true;
+    m_lastBatch = {};
     return exec();
 }
 
@@ -87,7 +97,8 @@ void TAddWin::ApplyLanguageTexts()
 
 void TAddWin::ButtOKClick()
 {
-    m_controller.ListCommands().AddLinks(Link->toPlainText(), CBoximmediately->isChecked());
+    m_lastBatch =
+        m_controller.ListCommands().AddLinks(Link->toPlainText(), CBoximmediately->isChecked());
     accept();
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "jobs/DownloadListCommands.h"
+
 #include <QDialog>
 
 #include <memory>
@@ -30,6 +32,9 @@ public:
     void ButtOKClick();
     void ButtHelpClick();
 
+    // What the last OK came to (nothing when the dialog was closed without OK).
+    const TLinkBatch& LastBatch() const { return m_lastBatch; }
+
 protected:
     void showEvent(QShowEvent* event) override;
 
@@ -40,5 +45,6 @@ private:
     MainController& m_controller;
     std::unique_ptr<LanguageTarget> m_languageTarget;
     QString m_pending;
+    TLinkBatch m_lastBatch;
     bool m_opening = false;
 };

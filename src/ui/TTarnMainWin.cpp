@@ -9,6 +9,7 @@
 #include "TAddWin.h"
 #include "TBraeSettingsWin.h"
 #include "TFollowPanel.h"
+#include "WindowMemory.h"
 #include "app/MainController.h"
 #include "base/AppSettings.h"
 #include "jobs/DownloadListCommands.h"
@@ -27,6 +28,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QIcon>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -86,6 +88,7 @@ TTarnMainWin::TTarnMainWin(MainController& controller, QWidget* parent)
         std::make_unique<LanguageTarget>(LANG_MAIN_WINDOW, [this] { ApplyLanguageTexts(); });
     m_standardTexts = std::make_unique<QtStandardTexts>();
     connectDialogCommands();
+    createShortcuts();
     FormCreate();
 }
 
@@ -98,11 +101,14 @@ void TTarnMainWin::FormCreate()
     DownloadList->setDragDropMode(QAbstractItemView::DropOnly);
     DownloadList->viewport()->setAcceptDrops(true);
     DownloadList->viewport()->installEventFilter(this);
-    // Design size, centred, but the window opens maximised.
-    resize(972, 486);
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
-    setWindowState(windowState() | Qt::WindowMaximized);
+    // Where the last run left the window (place, size, state, toolbar, grid lines); the
+    // first time, the design size, centred, but the window opens maximised.
+    if (!WindowMemory::RestoreFrame(*this)) {
+        resize(972, 486);
+        if (const QScreen* screen = QGuiApplication::primaryScreen())
+            move(screen->availableGeometry().center() - rect().center());
+        setWindowState(windowState() | Qt::WindowMaximized);
+    }
     const QIcon appIcon(QStringLiteral(":/icons/quillbrook.svg"));
     QApplication::setWindowIcon(appIcon);
     setWindowIcon(appIcon);
@@ -134,6 +140,8 @@ void TTarnMainWin::FormShow()
                               QIcon(QStringLiteral(":/icons/status-2-finished.svg")),
                               QIcon(QStringLiteral(":/icons/status-3-queued.svg"))},
                              TDownloadRows::StatusColumn, DownloadList));
+    // The splitters and columns as the last run left them, now that they have their sizes.
+    WindowMemory::RestoreLists(*this);
 }
 
 void TTarnMainWin::createMenu()
@@ -274,6 +282,17 @@ void TTarnMainWin::createDownloadPanel()
 
     PopupMenu1 = new QMenu(DownloadList);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    // The toolbar's commands on the selected rows, above the list's own two items.
+    PMenuDownload = namedAction(PopupMenu1, "PMenuDownload", QStringLiteral("Resume Download"));
+    PMenuStop = namedAction(PopupMenu1, "PMenuStop", QStringLiteral("Stop"));
+    PMenuDelete = namedAction(PopupMenu1, "PMenuDelete", QStringLiteral("Delete the downloads"));
+    PopupMenu1->addAction(PMenuDownload);
+    PopupMenu1->addAction(PMenuStop);
+    PopupMenu1->addAction(PMenuDelete);
+    PopupMenu1->addSeparator();
+    connect(PMenuDownload, &QAction::triggered, this, &TTarnMainWin::PMenuBraeDownloadClick);
+    connect(PMenuStop, &QAction::triggered, this, &TTarnMainWin::PMenuBraeStopClick);
+    connect(PMenuDelete, &QAction::triggered, this, &TTarnMainWin::PMenuBraeDeleteClick);
     PMenuCopylinks = namedAction(PopupMenu1, "PMenuCopylinks", QStringLiteral("Copy links"));
     PMenuOpencontainedfolder = namedAction(PopupMenu1, "PMenuOpencontainedfolder",
                                            QStringLiteral("Open Containing Folder"));
@@ -312,6 +331,8 @@ void TTarnMainWin::createFollowPanel()
 // go to its left), refreshed with the list's progress; the desktop hears when a run ends.
 void TTarnMainWin::createStatusBar()
 {
+    // Notes come and go on the left (showMessage); the totals stay on the right.
+    statusBar()->setObjectName(QStringLiteral("StatusBar1"));
     DownloadTotalsLabel = new QLabel(statusBar());
     DownloadTotalsLabel->setObjectName(QStringLiteral("DownloadTotalsLabel"));
     statusBar()->addPermanentWidget(DownloadTotalsLabel);
@@ -365,6 +386,9 @@ void TTarnMainWin::ApplyLanguageTexts()
     hint(ButtAbout, "String1_7");
     hint(TButExit, "String1_49");
 
+    set(PMenuDownload, "String1_45");
+    set(PMenuStop, "String1_46");
+    set(PMenuDelete, "String1_44");
     set(PMenuCopylinks, "String1_23");
     set(PMenuOpencontainedfolder, "String1_24");
 
@@ -381,6 +405,7 @@ void TTarnMainWin::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
+    WindowMemory::Save(*this);
     QMainWindow::closeEvent(event);
 }
 
@@ -408,10 +433,10 @@ bool TTarnMainWin::eventFilter(QObject* watched, QEvent* event)
         const QMimeData* data = drop->mimeData();
         if (!accepts(data))
             return true;
-        const QString text =
-            DroppedLinkText(data->data(QStringLiteral("text/uri-list")), data->text());
+        const QStringList texts =
+            DroppedLinkTexts(data->data(QStringLiteral("text/uri-list")), data->text());
         drop->acceptProposedAction();
-        m_controller.ListCommands().DropURLTarget1Drop(text);
+        m_controller.ListCommands().DropURLTarget1Drop(texts);
         return true;
     }
     default:
@@ -421,14 +446,14 @@ bool TTarnMainWin::eventFilter(QObject* watched, QEvent* event)
 
 void TTarnMainWin::PMenuBraeAddClick()
 {
-    if (m_addWin)
-        m_addWin->ShowModal();
+    if (m_addWin && m_addWin->ShowModal() == QDialog::Accepted)
+        showSkippedLines(m_addWin->LastBatch().skippedLines);
 }
 
 void TTarnMainWin::PasteLinksClick()
 {
-    if (m_addWin)
-        m_addWin->ShowModal(QApplication::clipboard()->text());
+    if (m_addWin && m_addWin->ShowModal(QApplication::clipboard()->text()) == QDialog::Accepted)
+        showSkippedLines(m_addWin->LastBatch().skippedLines);
 }
 
 void TTarnMainWin::PMenuBraeDownloadClick()
@@ -443,7 +468,8 @@ void TTarnMainWin::PMenuBraeStopClick()
 
 void TTarnMainWin::PMenuBraeDeleteClick()
 {
-    m_controller.ListCommands().PMenuBraeDeleteClick();
+    if (m_controller.ListCommands().PMenuBraeDeleteClick() > 0)
+        ShowNote(Lang("Msg1_32"));
 }
 
 void TTarnMainWin::DownloadListDblClick()
@@ -464,8 +490,18 @@ void TTarnMainWin::PMenuOpencontainedfolderClick()
 void TTarnMainWin::PopupMenu1Popup()
 {
     const bool enabled = m_controller.ListCommands().PopupMenu1Popup();
-    PMenuCopylinks->setEnabled(enabled);
-    PMenuOpencontainedfolder->setEnabled(enabled);
+    for (QAction* a :
+         {PMenuDownload, PMenuStop, PMenuDelete, PMenuCopylinks, PMenuOpencontainedfolder})
+        a->setEnabled(enabled);
+}
+
+// The toolbar's Download, Stop and Delete act on the selected rows: usable only while there
+// are some.
+void TTarnMainWin::updateSelectionActions()
+{
+    const bool enabled = m_controller.ListCommands().PopupMenu1Popup();
+    for (QAction* a : {ButtDownload, ButtStop, ButtDelete})
+        a->setEnabled(enabled);
 }
 
 void TTarnMainWin::PMenuAlwaysonTopClick()
@@ -531,4 +567,61 @@ void TTarnMainWin::PMenuBraeAboutClick()
 void TTarnMainWin::PMenyBraeChecktheupdateClick()
 {
     m_controller.CheckForUpdates();
+}
+
+void TTarnMainWin::ShowNote(const QString& text)
+{
+    statusBar()->showMessage(text, 10000);
+}
+
+void TTarnMainWin::showSkippedLines(int skippedLines)
+{
+    if (skippedLines > 0)
+        ShowNote(TDownloadListCommands::SkippedLinesNote(skippedLines));
+}
+
+void TTarnMainWin::createShortcuts()
+{
+    PMenuBraeAdd->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    PMenuBraeExit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    PMenuBraeOnlineHelp->setShortcut(QKeySequence(Qt::Key_F1));
+    // Del and Enter belong to the download list: in the followed-users panel they must not
+    // delete or start downloads.
+    PMenuBraeDelete->setShortcut(QKeySequence(Qt::Key_Delete));
+    PMenuBraeDelete->setShortcutContext(Qt::WidgetShortcut);
+    DownloadList->addAction(PMenuBraeDelete);
+    DownloadListEnter = namedAction(DownloadList, "DownloadListEnter", QString());
+    DownloadListEnter->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
+    DownloadListEnter->setShortcutContext(Qt::WidgetShortcut);
+    DownloadList->addAction(DownloadListEnter);
+    connect(DownloadListEnter, &QAction::triggered, this, &TTarnMainWin::DownloadListDblClick);
+
+    QItemSelectionModel& selection = m_controller.DownloadSelection();
+    connect(&selection, &QItemSelectionModel::selectionChanged, this,
+            &TTarnMainWin::updateSelectionActions);
+    connect(&selection, &QItemSelectionModel::modelChanged, this,
+            &TTarnMainWin::updateSelectionActions);
+    QAbstractItemModel* model = DownloadList->model();
+    connect(model, &QAbstractItemModel::rowsRemoved, this, &TTarnMainWin::updateSelectionActions);
+    connect(model, &QAbstractItemModel::modelReset, this, &TTarnMainWin::updateSelectionActions);
+    updateSelectionActions();
+}
+
+void TTarnMainWin::BringToFront()
+{
+    if (isMinimized())
+        setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    show();
+    raise();
+    activateWindow();
+}
+
+void TTarnMainWin::TakeLinks(const QStringList& links)
+{
+    BringToFront();
+    if (links.isEmpty())
+        return;
+    const TLinkBatch batch =
+        m_controller.ListCommands().AddLinks(links.join(QLatin1Char('\n')), true);
+    showSkippedLines(batch.skippedLines);
 }

@@ -2,6 +2,8 @@
 
 #include <QMainWindow>
 
+#include <QStringList>
+
 #include <functional>
 #include <memory>
 
@@ -60,6 +62,7 @@ public:
     QAction* PMenyBraeChecktheupdate = nullptr;
     QAction* PMenuBraeAbout = nullptr;
     QAction* PasteLinks = nullptr; // Ctrl+V: the add-links dialog with the clipboard's links
+    QAction* DownloadListEnter = nullptr; // Enter on the download list: as a double-click
 
     // Toolbar
     QToolBar* TBarMain = nullptr;
@@ -78,6 +81,9 @@ public:
     QTableView* DownloadList = nullptr;
     QSplitter* Splitter1 = nullptr;
     QMenu* PopupMenu1 = nullptr;
+    QAction* PMenuDownload = nullptr;
+    QAction* PMenuStop = nullptr;
+    QAction* PMenuDelete = nullptr;
     QAction* PMenuCopylinks = nullptr;
     QAction* PMenuOpencontainedfolder = nullptr;
     // The status bar's totals of the download list (a permanent widget)
@@ -122,6 +128,12 @@ public:
     // Copies the language texts into captions, hints and column headers.
     void ApplyLanguageTexts();
 
+    // Links handed over from outside (the command line, a second start): brings the window
+    // to the front and adds them as the add-links dialog would, starting at once.
+    void TakeLinks(const QStringList& links);
+    // A short note in the status bar that goes away by itself.
+    void ShowNote(const QString& text);
+
 Q_SIGNALS:
     // After the window took over the texts of a (new) language: panels of their own
     // re-text themselves here.
@@ -140,6 +152,10 @@ private:
     void createDownloadPanel();
     void createFollowPanel();
     void createStatusBar();
+    void createShortcuts();
+    void updateSelectionActions();
+    void BringToFront();
+    void showSkippedLines(int skippedLines);
     void connectDialogCommands();
 
     MainController& m_controller;

@@ -21,11 +21,18 @@ class RecordingFrontEnd final : public IStartupFrontEnd
 public:
     QStringList errors;
     int windowRuns = 0;
+    int handOvers = 0;
+    bool delivered = true;
     void showStartupError(const QString& text) override { errors.append(text); }
     int runWindows() override
     {
         ++windowRuns;
         return 0;
+    }
+    bool passToRunningCopy() override
+    {
+        ++handOvers;
+        return delivered;
     }
 };
 
@@ -79,7 +86,8 @@ private Q_SLOTS:
         QCOMPARE(app.DataDir(), m_dir.path() + QStringLiteral("/Documents/Quillbrook/"));
         QCOMPARE(app.SaveToFolder(), app.DataDir());
         QCOMPARE(app.LatestTrackCount(), 5);
-        QCOMPARE(Lang("Msg1_5"), QStringLiteral("Are you sure to delete the item(s)?"));
+        QCOMPARE(Lang("Msg1_5"),
+                 QStringLiteral("Are you sure you want to delete the selected downloads?"));
         QCOMPARE(app.AppFormatSettings().DecimalSeparator, QLatin1Char('.'));
     }
 
@@ -95,12 +103,25 @@ private Q_SLOTS:
         QVERIFY(m_written.isEmpty());
     }
 
+    // A second start only hands its links to the running copy; links it could not deliver
+    // make the exit code say so.
+    void secondInstanceEndsWithoutTouchingAnything_data()
+    {
+        QTest::addColumn<bool>("delivered");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("handed over") << true << 0;
+        QTest::newRow("links not delivered") << false << 1;
+    }
     void secondInstanceEndsWithoutTouchingAnything()
     {
+        QFETCH(bool, delivered);
+        QFETCH(int, exitCode);
         QLockFile other(SingleInstance::lockFilePath());
         QVERIFY(other.tryLock(0));
         RecordingFrontEnd front;
-        QCOMPARE(RunStartup(options(), front), 0);
+        front.delivered = delivered;
+        QCOMPARE(RunStartup(options(), front), exitCode);
+        QCOMPARE(front.handOvers, 1);
         QCOMPARE(m_settingsOpened, 0);
         QCOMPARE(front.windowRuns, 0);
         QVERIFY(front.errors.isEmpty());
@@ -134,6 +155,9 @@ private Q_SLOTS:
             QSKIP("the desktop program is not part of this build");
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        // Not the user's session bus: the second start must not reach a real window there.
+        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
+                   QStringLiteral("unix:path=") + qbtest::testHome() + QStringLiteral("/no-bus"));
         QProcess first;
         first.setProcessEnvironment(env);
         first.start(program, {});

@@ -44,7 +44,7 @@ private Q_SLOTS:
     {
         TRun r = run({"add", " alice ", "Bob", "ALICE"});
         QCOMPARE(r.code, 1);
-        QVERIFY(r.err.contains(QLatin1String("ALICE: The followed name already exists")));
+        QVERIFY(r.err.contains(QLatin1String("ALICE: This user is already in the list.")));
         QVERIFY(QFile::exists(file()));
         QCOMPARE(run({"auto-check", "bob", "on"}).code, 0);
         r = run({"list"});

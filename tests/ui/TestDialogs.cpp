@@ -137,9 +137,9 @@ class TestDialogs : public QObject
         QCOMPARE(m_win->PMenuBraeSettings->text(), german ? "Einstellungen" : "Settings");
         QCOMPARE(m_win->TButSettings->toolTip(), german ? "Einstellungen" : "Settings");
         QCOMPARE(m_win->TButAdd->toolTip(),
-                 german ? "Link zum Herunterladen hinzufügen" : "Add link to download");
+                 german ? "Links zum Herunterladen hinzufügen" : "Add Links to Download");
         QCOMPARE(header(m_win->DownloadList, 1), german ? "Größe" : "Size");
-        QCOMPARE(header(m_win->PeopleList, 4), german ? "Letzte Prüfung" : "Last check time");
+        QCOMPARE(header(m_win->PeopleList, 4), german ? "Letzte Prüfung" : "Last Checked");
         QCOMPARE(m_win->ButtCheck->text(), german ? "Prüfen" : "Check");
         QCOMPARE(m_win->FollowUserLabel->text(), german ? "Benutzer" : "User");
         // The toolkit's own texts follow as far as it ships a translation.
@@ -314,7 +314,7 @@ private Q_SLOTS:
                 QCOMPARE(a.LabelVer->text(), QStringLiteral("Version:2.8"));
                 QCOMPARE(a.GBoxInfo->title(), QStringLiteral("Info"));
                 QCOMPARE(a.SoftMemo->toPlainText(),
-                         QStringLiteral("This is a freeware which downloading audio from ") +
+                         QStringLiteral("A free program that downloads audio from ") +
                              Hosts().SoundCloudWeb);
                 QVERIFY(a.SoftMemo->isReadOnly());
                 qbtest::screenshot(&a, "about.png");
@@ -388,7 +388,7 @@ private Q_SLOTS:
         createWindows();
         QTRY_COMPARE_WITH_TIMEOUT(m_prompts.questions.size(), 1, 20000);
         QCOMPARE(m_prompts.questions.first(),
-                 QStringLiteral("Find the latest version: 9.9\nDo you want to download it?"));
+                 QStringLiteral("A newer version is available: 9.9\nDo you want to download it?"));
         QCOMPARE(m_desktop.opened, QStringList{Hosts().makerPage(QStringLiteral("/download.htm"))});
         // Help, Check for updates asks again and reports.
         site.SetReply(qbtest::TVerReply::Plain, QStringLiteral("2.8"));

@@ -7,6 +7,7 @@
 
 #include "app/MainController.h"
 #include "base/AppSettings.h"
+#include "base/ServiceHosts.h"
 #include "base/TMessageQueue.h"
 #include "jobs/DownloadRows.h"
 #include "jobs/DownloadState.h"
@@ -20,7 +21,9 @@
 #include "worker/WorkerContext.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QFile>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -93,6 +96,28 @@ class TestDownloadList : public QObject
     QStringList m_notices; // what the window told the desktop
 
     ListViewModel& list() { return m_controller->DownloadList(); }
+    QString note() const { return m_win->statusBar()->currentMessage(); }
+    // The text with %1, %2, ... replaced by the links.
+    static QString fill(QString text, const QStringList& links)
+    {
+        for (int i = 0; i < links.size(); ++i)
+            text.replace(QStringLiteral("%") + QString::number(i + 1), links[i]);
+        return text;
+    }
+    static QStringList fill(const QStringList& texts, const QStringList& links)
+    {
+        QStringList out;
+        for (const QString& t : texts)
+            out.append(fill(t, links));
+        return out;
+    }
+    QStringList urls()
+    {
+        QStringList out;
+        for (int row = 0; row < list().rowCount(); ++row)
+            out.append(list().text(row, TDownloadRows::UrlColumn));
+        return out;
+    }
     TDownloadState& state() { return m_controller->Downloads(); }
     int status(int row) { return state().DownloadJobs.Job(list().item(row).data)->t_Status.load(); }
 
@@ -123,6 +148,14 @@ class TestDownloadList : public QObject
         QVERIFY(enter.isAccepted());
         QDropEvent dropEvent(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(m_win->DownloadList->viewport(), &dropEvent);
+    }
+
+    // Makes the window the active one, as the window manager does when it comes up (window
+    // shortcuts act only there).
+    static bool activate(QWidget* window)
+    {
+        window->activateWindow();
+        return QTest::qWaitFor([window] { return QApplication::activeWindow() == window; });
     }
 
     void select(std::initializer_list<int> rows)
@@ -160,6 +193,7 @@ private Q_SLOTS:
     {
         QVERIFY(LoadLanguageFile(qbtest::sourceLanguageDir() + QStringLiteral("/brae_eng.ini")));
         AppSettings().SetLanguageLoaded(true);
+        qbtest::forgetWindowLayout();
         m_sc = std::make_unique<qbtest::TFakeSoundCloud>();
         m_sc->UseAsSoundCloud();
         m_save = std::make_unique<QTemporaryDir>();
@@ -188,6 +222,7 @@ private Q_SLOTS:
         m_controller.reset();
         m_sc.reset();
         m_save.reset();
+        qbtest::forgetWindowLayout();
     }
 
     void fourLinePaste()
@@ -368,7 +403,7 @@ private Q_SLOTS:
         QFile::remove(file);
         doubleClick(0);
         QCOMPARE(m_prompts.messages,
-                 QStringList{QStringLiteral("Can not find downloaded local file: ") + file});
+                 QStringList{QStringLiteral("Cannot find the downloaded file: ") + file});
     }
 
     void copyLinksAndOpenFolder()
@@ -378,11 +413,39 @@ private Q_SLOTS:
         for (int i = 0; i < 3; ++i)
             links << m_sc->AddTrack({});
         addThroughDialog(links.join(QLatin1Char('\n')));
+        // The toolbar's three commands above the list's own two, all enabled only while
+        // rows are selected, as the toolbar's are.
+        const QList<QAction*> popup = m_win->PopupMenu1->actions();
+        QCOMPARE(popup.size(), 6);
+        QCOMPARE(popup.mid(0, 3),
+                 (QList<QAction*>{m_win->PMenuDownload, m_win->PMenuStop, m_win->PMenuDelete}));
+        QVERIFY(popup[3]->isSeparator());
+        QCOMPARE(popup.mid(4),
+                 (QList<QAction*>{m_win->PMenuCopylinks, m_win->PMenuOpencontainedfolder}));
+        QCOMPARE(m_win->PMenuDelete->text(), QStringLiteral("Delete Downloads"));
+        const QList<QAction*> selectionActions{m_win->PMenuDownload,
+                                               m_win->PMenuStop,
+                                               m_win->PMenuDelete,
+                                               m_win->PMenuCopylinks,
+                                               m_win->PMenuOpencontainedfolder,
+                                               m_win->ButtDownload,
+                                               m_win->ButtStop,
+                                               m_win->ButtDelete};
         m_win->PopupMenu1Popup();
-        QVERIFY(!m_win->PMenuCopylinks->isEnabled());
+        for (const QAction* a : selectionActions)
+            QVERIFY2(!a->isEnabled(), qPrintable(a->objectName()));
+        QVERIFY(m_win->TButAdd->isEnabled() && m_win->PMenuBraeDelete->isEnabled());
         select({0, 1, 2});
         m_win->PopupMenu1Popup();
-        QVERIFY(m_win->PMenuCopylinks->isEnabled() && m_win->PMenuOpencontainedfolder->isEnabled());
+        for (const QAction* a : selectionActions)
+            QVERIFY2(a->isEnabled(), qPrintable(a->objectName()));
+        // The popup's Stop is the Stop command: the first row is stopped, then resumed.
+        select({0});
+        m_win->PMenuStop->trigger();
+        QCOMPARE(status(0), int(JOB_STOPPED));
+        m_win->PMenuDownload->trigger();
+        QCOMPARE(status(0), int(JOB_QUEUED));
+        select({0, 1, 2});
         m_win->PMenuCopylinks->trigger();
         QCOMPARE(m_desktop.clipboard, links.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
 
@@ -418,12 +481,17 @@ private Q_SLOTS:
         select({0, 1, 2});
         m_prompts.answers = {false};
         m_win->PMenuBraeDelete->trigger();
-        QCOMPARE(m_prompts.questions, QStringList{"Are you sure to delete the item(s)?"});
+        QCOMPARE(m_prompts.questions,
+                 QStringList{"Are you sure you want to delete the selected downloads?"});
         QCOMPARE(list().rowCount(), 3);
+        QCOMPARE(note(), QString());
 
         m_prompts.answers = {true};
         m_win->PMenuBraeDelete->trigger();
-        QCOMPARE(list().rowCount(), 1); // the downloading row stays
+        QCOMPARE(list().rowCount(), 1); // the downloading row stays, and the status bar says why
+        QCOMPARE(note(), QStringLiteral("Stop a running download before deleting it"));
+        // Removing the selected rows leaves the one still selected: the commands stay usable.
+        QVERIFY(m_win->ButtStop->isEnabled());
         QCOMPARE(list().text(0, TDownloadRows::UrlColumn), slow);
         QVERIFY(QFile::exists(m_save->filePath(QStringLiteral("Quick.mp3")))); // finished file kept
         QCOMPARE(state().DownloadJobs.Count(), 3);
@@ -467,7 +535,7 @@ private Q_SLOTS:
 
         m_prompts.answers = {false};
         QVERIFY(!m_win->close());
-        QCOMPARE(m_prompts.questions, QStringList{"Downloading, Continue to exit?"});
+        QCOMPARE(m_prompts.questions, QStringList{"Downloads are still running. Exit anyway?"});
         QVERIFY(m_win->isVisible());
 
         select({0, 1, 2, 3, 4, 5, 6, 7, 8, 9});
@@ -475,6 +543,147 @@ private Q_SLOTS:
         QVERIFY(waitIdle());
         QVERIFY(m_win->close()); // nothing runs: no question
         QCOMPARE(m_prompts.questions.size(), 1);
+    }
+
+    // Several links in one drop: each acceptable one becomes a job, in the order given.
+    void dropOfSeveralLinks_data()
+    {
+        QTest::addColumn<QString>("uriList"); // %1 %2 %3: three track links
+        QTest::addColumn<QString>("plain");
+        QTest::addColumn<QStringList>("jobs"); // which of the three links became jobs
+        QTest::newRow("URL list, three entries") << "%1\r\n# a comment\r\n%2\r\n%3\r\n"
+                                                 << "" << QStringList{"%1", "%2", "%3"};
+        QTest::newRow("URL list with another site's link") << "%1\r\nhttp://example.org/x\r\n%3"
+                                                           << "" << QStringList{"%1", "%3"};
+        QTest::newRow("plain text, one line") << ""
+                                              << "%1 %2\t%3" << QStringList{"%1", "%2", "%3"};
+        QTest::newRow("plain text, several lines, blanks around") << ""
+                                                                  << "  %1\n\n%2  \r\n\t%3\n"
+                                                                  << QStringList{"%1", "%2", "%3"};
+        QTest::newRow("plain text with words between")
+            << ""
+            << "listen: %1 and %3 (new)" << QStringList{"%1", "%3"};
+    }
+    void dropOfSeveralLinks()
+    {
+        QFETCH(QString, uriList);
+        QFETCH(QString, plain);
+        QFETCH(QStringList, jobs);
+        state().MaxDownloads = 0;
+        const QStringList links{m_sc->AddTrack({}), m_sc->AddTrack({}), m_sc->AddTrack({})};
+        TForeignDrag data;
+        if (!uriList.isEmpty())
+            data.Offer(QStringLiteral("text/uri-list"), fill(uriList, links).toUtf8());
+        if (!plain.isEmpty())
+            data.Offer(QStringLiteral("text/plain"), fill(plain, links).toUtf8());
+        drop(data);
+        QCOMPARE(urls(), fill(jobs, links));
+        for (int row = 0; row < list().rowCount(); ++row)
+            QCOMPARE(status(row), int(JOB_QUEUED));
+    }
+
+    // The add-links dialog takes several links on a line; after it closes the status bar
+    // says how many lines it skipped, without a box to click away.
+    void dialogLinesAndTheSkippedNote_data()
+    {
+        QTest::addColumn<QString>("text"); // %1 %2 %3: three track links
+        QTest::addColumn<QStringList>("jobs");
+        QTest::addColumn<QString>("expectedNote");
+        QTest::newRow("three links on two lines, nothing skipped")
+            << "%1 %2\n\n%3\n"
+            << QStringList{"%1", "%2", "%3"} << "";
+        QTest::newRow("another site and words: two lines skipped")
+            << "%1\nhttp://example.org/a\n%2\tsee also\n\n%3" << QStringList{"%1", "%2", "%3"}
+            << "2 lines skipped: not a SoundCloud or YouTube link";
+        QTest::newRow("a link without a scheme: one line skipped")
+            << "soundcloud.com/a/b\n%1" << QStringList{"%1"}
+            << "1 line skipped: not a SoundCloud or YouTube link";
+    }
+    void dialogLinesAndTheSkippedNote()
+    {
+        QFETCH(QString, text);
+        QFETCH(QStringList, jobs);
+        QFETCH(QString, expectedNote);
+        state().MaxDownloads = 0;
+        const QStringList links{m_sc->AddTrack({}), m_sc->AddTrack({}), m_sc->AddTrack({})};
+        addThroughDialog(fill(text, links));
+        QCOMPARE(urls(), fill(jobs, links));
+        QCOMPARE(note(), expectedNote);
+        QCOMPARE(m_prompts.messages, QStringList()); // no box
+    }
+
+    // Ctrl+V opens the dialog with the clipboard's links; Ctrl+Enter confirms it.
+    void pasteSeveralLinksAndConfirmWithCtrlEnter()
+    {
+        state().MaxDownloads = 0;
+        const QString a = m_sc->AddTrack({.name = "A"});
+        const QString b = m_sc->AddTrack({.name = "B"});
+        QApplication::clipboard()->setText(a + QStringLiteral(" ") + b +
+                                           QStringLiteral("\nhttp://example.org/c\n"));
+        QVERIFY(activate(m_win.get()));
+        bool active = false;
+        QString pasted;
+        QTimer::singleShot(0, this, [&] {
+            active = activate(m_add.get());
+            pasted = m_add->Link->toPlainText();
+            QTest::keyClick(m_add->Link, Qt::Key_Return, Qt::ControlModifier);
+
+            if (m_add->isVisible())
+                m_add->reject();
+        });
+        QTest::keyClick(m_win->DownloadList, Qt::Key_V, Qt::ControlModifier);
+        QVERIFY(active);
+        QCOMPARE(pasted, a + QStringLiteral(" ") + b + QStringLiteral("\nhttp://example.org/c\n"));
+        QCOMPARE(urls(), (QStringList{a, b}));
+        QCOMPARE(note(), QStringLiteral("1 line skipped: not a SoundCloud or YouTube link"));
+    }
+
+    void keyboardShortcuts()
+    {
+        state().MaxDownloads = 0;
+        QVERIFY(activate(m_win.get()));
+        // Ctrl+N opens the add-links dialog.
+        const QString link = m_sc->AddTrack({});
+        bool active = false;
+        QTimer::singleShot(0, this, [&] {
+            active = activate(m_add.get());
+            m_add->Link->setPlainText(link);
+            QTest::keyClick(m_add->Link, Qt::Key_Enter, Qt::ControlModifier | Qt::KeypadModifier);
+            if (m_add->isVisible())
+                m_add->reject();
+        });
+        QTest::keyClick(m_win.get(), Qt::Key_N, Qt::ControlModifier);
+        QVERIFY(active);
+        QCOMPARE(urls(), QStringList{link});
+        QVERIFY(activate(m_win.get()));
+
+        // Enter on the list does what a double-click does: the queued row stops, then
+        // queues again.
+        select({0});
+        m_win->DownloadList->setFocus();
+        QTest::keyClick(m_win->DownloadList, Qt::Key_Return);
+        QCOMPARE(status(0), int(JOB_STOPPED));
+        QTest::keyClick(m_win->DownloadList, Qt::Key_Enter, Qt::KeypadModifier);
+        QCOMPARE(status(0), int(JOB_QUEUED));
+        QTest::keyClick(m_win->DownloadList, Qt::Key_Return);
+        QCOMPARE(status(0), int(JOB_STOPPED));
+
+        // Del deletes the selected rows through the question, on the download list only.
+        m_win->PeopleList->setFocus();
+        QTest::keyClick(m_win->PeopleList, Qt::Key_Delete);
+        QVERIFY(m_prompts.questions.isEmpty());
+        m_win->DownloadList->setFocus();
+        m_prompts.answers = {true};
+        QTest::keyClick(m_win->DownloadList, Qt::Key_Delete);
+        QCOMPARE(m_prompts.questions,
+                 QStringList{"Are you sure you want to delete the selected downloads?"});
+        QCOMPARE(list().rowCount(), 0);
+
+        // F1 opens the online help; Ctrl+Q closes the window.
+        QTest::keyClick(m_win.get(), Qt::Key_F1);
+        QCOMPARE(m_desktop.opened, QStringList{Hosts().makerPage("/support.htm")});
+        QTest::keyClick(m_win.get(), Qt::Key_Q, Qt::ControlModifier);
+        QVERIFY(!m_win->isVisible());
     }
 };
 

@@ -50,7 +50,7 @@ class TestVersionCheck : public QObject
 
     static QString question(const QString& version)
     {
-        return QStringLiteral("Find the latest version: ") + version +
+        return QStringLiteral("A newer version is available: ") + version +
                QStringLiteral("\nDo you want to download it?");
     }
 
@@ -145,7 +145,7 @@ private Q_SLOTS:
         } else if (expected == QLatin1String("latest")) {
             QVERIFY(m_prompts.questions.isEmpty());
             QCOMPARE(m_prompts.messages,
-                     QStringList{QStringLiteral("Your <Quillbrook> is the latest version.")});
+                     QStringList{QStringLiteral("You have the latest version of Quillbrook.")});
         } else if (expected == QLatin1String("failed")) {
             QVERIFY2(failedOnce(), qPrintable(m_prompts.messages.join(QLatin1Char('|'))));
         } else {
