@@ -104,6 +104,10 @@ void ListViewModel::appendItems(std::vector<ListItem> items)
         return;
     const int first = rowCount();
     beginInsertRows({}, first, first + static_cast<int>(items.size()) - 1);
+    for (size_t i = 0; i < items.size() && !m_rowIndexStale; ++i) {
+        if (!m_rowOfData.contains(items[i].data))
+            m_rowOfData.insert(items[i].data, first + static_cast<int>(i));
+    }
     m_items.insert(m_items.end(), std::make_move_iterator(items.begin()),
                    std::make_move_iterator(items.end()));
     endInsertRows();

@@ -5,6 +5,7 @@
 #include "base/WindowMessages.h"
 #include "follow/FollowFormats.h"
 #include "follow/TFollowCommands.h"
+#include "jobs/DownloadRows.h"
 #include "language/LangStrings.h"
 
 #include <QDate>
@@ -40,8 +41,12 @@ private Q_SLOTS:
         QCOMPARE(w.TrackIds(1), ids);
         // The newest first: the fifth, then the fourth; both downloaded and marked.
         QCOMPARE(w.JobTracks(), (QStringList{ids[4], ids[3]}));
-        for (int job = 1; job <= 2; ++job)
+        for (int job = 1; job <= 2; ++job) {
             QCOMPARE(w.Jobs().Job(job)->t_Status.load(), int(JOB_FINISHED));
+            // Their rows, added as one batch, show it too.
+            QCOMPARE(w.rig.downloads.item(FindRowByJob(w.rig.downloads, job) - 1).imageIndex,
+                     int(JOB_FINISHED));
+        }
         const auto fifth = *w.Store().Track(1, 5);
         QCOMPARE(fifth.t_Downloaded_LocalFile, w.SaveFolder() + QStringLiteral("alice song 5.mp3"));
         QCOMPARE(QFileInfo(fifth.t_Downloaded_LocalFile).size(), 30000);

@@ -118,6 +118,10 @@ private Q_SLOTS:
         check("cleared");
         rig.list.appendItem({QString(), {}, 0, 4});
         check("appended after clearing");
+        // A follow check's new jobs arrive as one batch.
+        rig.list.appendItems(
+            {{QString(), {}, 0, 7}, {QString(), {}, 0, 4}, {QString(), {}, 0, 10}});
+        check("a batch appended");
     }
 
     // A tick touches only what changed: three running jobs among a thousand rows signal

@@ -31,7 +31,7 @@ int usage()
 {
     std::fputs("usage: fake-services --hosts-file FILE [--tracks N] [--size BYTES] [--slow]\n"
                "                     [--version X] [--users NAME,NAME...] [--user-tracks N]\n"
-               "                     [--grow]\n",
+               "                     [--grow] [--videos N]\n",
                stderr);
     return 2;
 }
