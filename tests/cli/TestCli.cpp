@@ -412,6 +412,8 @@ private Q_SLOTS:
             << QStringList{"version", "--now"} << "unknown option: --now";
         QTest::newRow("unknown follow command")
             << QStringList{"follow", "rename", "a"} << "unknown follow command: rename";
+        QTest::newRow("check with an unknown option")
+            << QStringList{"check", "alice", "-d"} << "unknown option: -d";
     }
     void usageErrors()
     {
@@ -434,6 +436,8 @@ private Q_SLOTS:
             << QStringList{"download", "--help"} << "Usage: quillbrook-cli download LINK";
         QTest::newRow("follow --help")
             << QStringList{"follow", "list", "--help"} << "Usage: quillbrook-cli follow";
+        QTest::newRow("check --help")
+            << QStringList{"check", "--daily", "--help"} << "Usage: quillbrook-cli check";
         QTest::newRow("version --help")
             << QStringList{"version", "--help"} << "Usage: quillbrook-cli version";
         QTest::newRow("--version") << QStringList{"--version"} << "quillbrook-cli 2.8\n";
