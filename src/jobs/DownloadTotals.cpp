@@ -4,6 +4,7 @@
 #include "JobEndReason.h"
 #include "ListViewModel.h"
 #include "TransferMeter.h"
+#include "language/LangStrings.h"
 
 namespace {
 
@@ -82,11 +83,7 @@ TDownloadCounts DownloadTotals::Counts()
 QString DownloadTotals::Text()
 {
     const TDownloadCounts c = Counts();
-    QString text = QStringLiteral("Running %1 \u00b7 Queued %2 \u00b7 Finished %3 \u00b7 Failed %4")
-                       .arg(c.running)
-                       .arg(c.queued)
-                       .arg(c.finished)
-                       .arg(c.failed);
+    QString text = Lang("Msg1_33").arg(c.running).arg(c.queued).arg(c.finished).arg(c.failed);
     if (c.running > 0)
         text += QStringLiteral(" \u00b7 ") + SpeedText(c.speed);
     return text;

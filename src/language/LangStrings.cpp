@@ -104,6 +104,9 @@ std::vector<LangKey> makeKeys()
         {"Msg1_30", s("1 line skipped: not a SoundCloud or YouTube link")},
         {"Msg1_31", s("%1 lines skipped: not a SoundCloud or YouTube link")},
         {"Msg1_32", s("Stop a running download before deleting it")},
+        {"Msg1_33", s("Running %1 \u00b7 Queued %2 \u00b7 Finished %3 \u00b7 Failed %4")},
+        {"Msg1_34", s("Quillbrook: downloads ended")},
+        {"Msg1_35", s("%1 finished, %2 failed")},
     };
 }
 

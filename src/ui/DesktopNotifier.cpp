@@ -1,5 +1,7 @@
 #include "DesktopNotifier.h"
 
+#include "language/LangStrings.h"
+
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
@@ -19,7 +21,8 @@ bool DesktopNotifier::Notify(const QString& summary, const QString& body)
     // No session bus to be found: nothing to ask, and no D-Bus machinery started for it.
     const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
     if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS") &&
-        (runtime.isEmpty() || !QFileInfo::exists(QFile::decodeName(runtime) + QStringLiteral("/bus"))))
+        (runtime.isEmpty() ||
+         !QFileInfo::exists(QFile::decodeName(runtime) + QStringLiteral("/bus"))))
         return false;
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected() || !bus.interface())
@@ -38,5 +41,5 @@ bool DesktopNotifier::Notify(const QString& summary, const QString& body)
 
 QString DesktopNotifier::RunEndedText(int finished, int failed)
 {
-    return QStringLiteral("%1 finished, %2 failed").arg(finished).arg(failed);
+    return Lang("Msg1_35").arg(finished).arg(failed);
 }

@@ -346,8 +346,7 @@ void TTarnMainWin::createStatusBar()
     };
     m_controller.Totals().OnBatchEnded = [this](int finished, int failed) {
         if (NotifyDesktop)
-            NotifyDesktop(QStringLiteral("Quillbrook: downloads ended"),
-                          DesktopNotifier::RunEndedText(finished, failed));
+            NotifyDesktop(Lang("Msg1_34"), DesktopNotifier::RunEndedText(finished, failed));
     };
 }
 
