@@ -6,8 +6,8 @@
 class DesktopNotifier
 {
 public:
-    // Shows a notification; false (and nothing shown) when no session bus or no notification
-    // service answers. Never waits for the notification itself.
+    // Asks the notification service for a notification; false when there is no session bus.
+    // Never waits for the service: when none runs, nothing is shown.
     static bool Notify(const QString& summary, const QString& body);
 
     // The notice at the end of a run of downloads: "3 finished, 1 failed".
