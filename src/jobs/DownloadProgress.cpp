@@ -111,22 +111,22 @@ QString DownloadToolTip(const TDownloadState& state, const ListViewModel& list, 
     if (file.isEmpty())
         file = job->t_TempName.get();
     if (!file.isEmpty())
-        lines << QStringLiteral("File: ") + file;
-    lines << QStringLiteral("Link: ") + job->t_URL.get();
+        lines << Lang("Msg1_36").arg(file);
+    lines << Lang("Msg1_37").arg(job->t_URL.get());
     if (job->t_Status.load() == JOB_DOWNLOADING) {
         const double speed = state.Meter.Speed(id);
         if (speed > 0) {
-            QString line = QStringLiteral("Speed: ") + SpeedText(speed);
+            QString line = Lang("Msg1_38").arg(SpeedText(speed));
             const qint64 left =
                 state.Meter.SecondsLeft(id, job->t_Received.load(), job->t_Size.load());
             if (left >= 0)
-                line += QStringLiteral(", ") + DurationText(left) + QStringLiteral(" left");
+                line += QStringLiteral(", ") + Lang("Msg1_39").arg(DurationText(left));
             lines << line;
         }
     } else {
         const QString reason = job->t_EndReason.get();
         if (!reason.isEmpty())
-            lines << QStringLiteral("Ended: ") + reason;
+            lines << Lang("Msg1_40").arg(reason);
     }
     return lines.join(QLatin1Char('\n'));
 }

@@ -107,6 +107,11 @@ std::vector<LangKey> makeKeys()
         {"Msg1_33", s("Running %1 \u00b7 Queued %2 \u00b7 Finished %3 \u00b7 Failed %4")},
         {"Msg1_34", s("Quillbrook: downloads ended")},
         {"Msg1_35", s("%1 finished, %2 failed")},
+        {"Msg1_36", s("File: %1")},
+        {"Msg1_37", s("Link: %1")},
+        {"Msg1_38", s("Speed: %1")},
+        {"Msg1_39", s("%1 left")},
+        {"Msg1_40", s("Ended: %1")},
     };
 }
 
