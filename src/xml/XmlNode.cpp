@@ -39,26 +39,40 @@ TXmlNode* TXmlNode::FirstCharData() const
     return nullptr;
 }
 
-QByteArray TXmlNode::Value() const
+const QByteArray& TXmlNode::ValueRef() const
 {
+    static const QByteArray none;
     if (m_type != xeElement)
         return m_value;
     const TXmlNode* text = FirstCharData();
-    return text ? text->m_value : QByteArray();
+    return text ? text->m_value : none;
+}
+
+QByteArray TXmlNode::Value() const
+{
+    return ValueRef();
 }
 
 QString TXmlNode::ValueUnicode() const
 {
-    QString value = QString::fromUtf8(Value());
-    switch (m_document->EolStyle()) {
-    case esCRLF:
-        value.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
-        break;
-    case esCR:
+    const QByteArray& utf8 = ValueRef();
+    const TEolStyle style = m_document->EolStyle();
+    // Most values are one line: they convert as they are.
+    if (style == esLF || !utf8.contains('\n'))
+        return QString::fromUtf8(utf8);
+    if (style == esCR) {
+        QString value = QString::fromUtf8(utf8);
         value.replace(QLatin1Char('\n'), QLatin1Char('\r'));
-        break;
-    case esLF:
-        break;
+        return value;
+    }
+    // CR LF: widen every LF of the converted text in one pass.
+    const QString lines = QString::fromUtf8(utf8);
+    QString value(lines.size() + utf8.count('\n'), Qt::Uninitialized);
+    QChar* out = value.data();
+    for (const QChar c : lines) {
+        if (c == QLatin1Char('\n'))
+            *out++ = QLatin1Char('\r');
+        *out++ = c;
     }
     return value;
 }
@@ -137,6 +151,27 @@ QByteArray TXmlNode::AttributeByName(const QByteArray& name) const
             return value;
     }
     return {};
+}
+
+void TXmlNode::Reset(TsdElementType type, const NameForms* name)
+{
+    // A value buffer this large is given back rather than kept for a node that may never
+    // need it again.
+    constexpr qsizetype kKeptValueBytes = 4096;
+    m_parent = nullptr;
+    m_firstChild = nullptr;
+    m_lastChild = nullptr;
+    m_next = nullptr;
+    m_name = name;
+    if (!m_value.isEmpty()) {
+        if (m_value.capacity() > kKeptValueBytes || !m_value.isDetached())
+            m_value = QByteArray();
+        else
+            m_value.resize(0);
+    }
+    m_attributes.clear();
+    m_depth = 0;
+    m_type = type;
 }
 
 void TXmlNode::Append(TXmlNode* child)

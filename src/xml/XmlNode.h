@@ -36,6 +36,11 @@ public:
     {
         QByteArray utf8;
         QString unicode;
+        // The reader's guesses of the names that come next: of the first child element of an
+        // element with this name, and of the element after a sibling with this name. Files
+        // repeat the same sequence of names, so most names are found by one comparison.
+        mutable const NameForms* firstChildHint = nullptr;
+        mutable const NameForms* nextSiblingHint = nullptr;
     };
 
     TXmlNode(Key, TNativeXml* document, TsdElementType type, const NameForms* name,
@@ -94,6 +99,11 @@ private:
     friend class TXmlWriter;
 
     TXmlNode* FirstCharData() const;
+    // Value() without a copy.
+    const QByteArray& ValueRef() const;
+    // Makes a released node new again: unlinked, no value, no attributes. The buffers of the
+    // value and the attributes are kept, so a reused node rarely allocates.
+    void Reset(TsdElementType type, const NameForms* name);
     void Append(TXmlNode* child);
     void Prepend(TXmlNode* child);
 
