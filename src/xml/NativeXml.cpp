@@ -216,11 +216,12 @@ const TXmlNode::NameForms* TNativeXml::InternName(std::string_view name)
     return &found->second;
 }
 
-const TXmlNode::NameForms* TNativeXml::ElementName(const QByteArray& name)
+const TXmlNode::NameForms* TNativeXml::ElementName(QByteArrayView name)
 {
-    const TXmlNode::NameForms* forms = InternName({name.constData(), size_t(name.size())});
+    const TXmlNode::NameForms* forms = InternName({name.data(), size_t(name.size())});
     if (!forms)
-        throw EXmlException("'" + name.toStdString() + "' is not a valid element name");
+        throw EXmlException("'" + name.toByteArray().toStdString() +
+                            "' is not a valid element name");
     return forms;
 }
 

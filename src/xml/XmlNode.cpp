@@ -21,7 +21,7 @@ int TXmlNode::NodeCount() const
     return count;
 }
 
-TXmlNode* TXmlNode::NodeByName(const QByteArray& name) const
+TXmlNode* TXmlNode::NodeByName(QByteArrayView name) const
 {
     for (TXmlNode* child = m_firstChild; child; child = child->m_next) {
         if (child->m_type == xeElement && child->m_name->utf8 == name)
@@ -126,21 +126,39 @@ void TXmlNode::SetValueUnicode(const QString& value)
     SetValue(value.toUtf8());
 }
 
-TXmlNode* TXmlNode::NodeNew(const QByteArray& name)
+const TXmlNode::NameForms* TXmlNode::ChildName(QByteArrayView name) const
+{
+    const NameForms*& hint = m_lastChild && m_lastChild->m_type == xeElement
+                                 ? m_lastChild->m_name->nextSiblingHint
+                                 : m_name->firstChildHint;
+    if (hint && hint->utf8 == name)
+        return hint;
+    const NameForms* forms = m_document->ElementName(name);
+    hint = forms;
+    return forms;
+}
+
+TXmlNode* TXmlNode::NodeNew(QByteArrayView name)
 {
     if (m_type != xeElement)
         throw EXmlException("only elements hold child elements");
-    return m_document->AddNode(xeElement, m_document->ElementName(name), this);
+    return m_document->AddNode(xeElement, ChildName(name), this);
 }
 
-void TXmlNode::WriteString(const QByteArray& name, const QByteArray& value,
+void TXmlNode::WriteString(QByteArrayView name, const QByteArray& value,
                            const QByteArray& defaultValue)
 {
     if (!m_document->WriteOnDefault() && value == defaultValue)
         return;
-    TXmlNode* child = NodeByName(name);
+    if (m_type != xeElement)
+        throw EXmlException("only elements hold child elements");
+    // Names are held once per document, so the name's address tells children apart.
+    const NameForms* forms = ChildName(name);
+    TXmlNode* child = m_firstChild;
+    while (child && (child->m_type != xeElement || child->m_name != forms))
+        child = child->m_next;
     if (!child)
-        child = NodeNew(name);
+        child = m_document->AddNode(xeElement, forms, this);
     child->SetValue(value);
 }
 
