@@ -108,9 +108,14 @@ private:
     const NameRole& Role(const TXmlNode& node)
     {
         const QByteArray* name = &node.Name();
-        for (const NameRole& role : m_roles) {
-            if (role.name == name)
-                return role;
+        // Names come in the same order for every track: try the one after the last first.
+        if (m_next < m_roles.size() && m_roles[m_next].name == name)
+            return m_roles[m_next++];
+        for (size_t i = 0; i < m_roles.size(); ++i) {
+            if (m_roles[i].name == name) {
+                m_next = i + 1;
+                return m_roles[i];
+            }
         }
         const QString lower = node.NameUnicode().toLower();
         NameRole role{name, lower == QLatin1String("user"), lower == QLatin1String("track"),
@@ -122,11 +127,13 @@ private:
             return m_uncached;
         }
         m_roles.push_back(role);
+        m_next = m_roles.size();
         return m_roles.back();
     }
 
     static constexpr size_t kRememberedNames = 64;
     std::vector<NameRole> m_roles;
+    size_t m_next = 0; // the role after the last one found
     NameRole m_uncached{};
 };
 
