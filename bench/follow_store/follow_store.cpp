@@ -2,7 +2,8 @@
 // the same file, with the memory a load takes beyond the store itself.
 //   bench_follow_store [USERS [TRACKS [RUNS]]]   (defaults 200 users, 500 tracks, 5 runs)
 // Each load runs in a child process of its own (bench_follow_store --load FILE OUT), so its
-// peak memory is its own.
+// peak memory is its own. bench_follow_store --write FILE [USERS [TRACKS]] only writes the
+// file, for profiling a load by hand.
 #include "follow/TFollowedPeople.h"
 #include "follow/TPeopleFile.h"
 
@@ -138,6 +139,16 @@ int main(int argc, char** argv)
     const QStringList args = app.arguments();
     if (args.size() == 4 && args[1] == QLatin1String("--load"))
         return LoadAndSave(args[2], args[3]);
+
+    if (args.size() >= 3 && args[1] == QLatin1String("--write")) {
+        TFollowedPeople store;
+        Fill(store, args.size() > 3 ? args[3].toInt() : 200,
+             args.size() > 4 ? args[4].toInt() : 500);
+        const QString error = TPeopleFile(args[2]).WritePeopleInfo(store);
+        if (!error.isEmpty())
+            std::fprintf(stderr, "cannot write %s: %s\n", qPrintable(args[2]), qPrintable(error));
+        return error.isEmpty() ? 0 : 1;
+    }
 
     const int users = args.size() > 1 ? args[1].toInt() : 200;
     const int tracks = args.size() > 2 ? args[2].toInt() : 500;

@@ -12,6 +12,7 @@
 #include <QSaveFile>
 
 #include <exception>
+#include <vector>
 
 namespace {
 
@@ -53,10 +54,10 @@ public:
         const int depth = node.TreeDepth();
         if (depth != 1 && depth != 2)
             return;
-        const QString name = node.NameUnicode().toLower();
-        if (depth == 1 && name == QLatin1String("user")) {
+        const NameRole& role = Role(node);
+        if (depth == 1 && role.user) {
             people.emplace_back();
-        } else if (depth == 2 && name == QLatin1String("track") && !people.empty()) {
+        } else if (depth == 2 && role.track && !people.empty()) {
             TPeopleInfo& user = people.back();
             user.t_TracksInfo.emplace_back();
             user.t_TracksCount = static_cast<int>(user.t_TracksInfo.size());
@@ -68,32 +69,72 @@ public:
         const int depth = node.TreeDepth();
         if ((depth != 2 && depth != 3) || people.empty())
             return;
-        const QString name = node.NameUnicode().toLower();
+        const NameRole& role = Role(node);
         TPeopleInfo& user = people.back();
         if (depth == 2) {
-            const int field = UserFieldIndex().value(name, -1);
-            if (field == kAutoCheckField) {
+            if (role.userField == kAutoCheckField) {
                 try {
                     user.t_AutoCheck = static_cast<std::uint8_t>(node.ValueAsInteger() & 0xff);
                 } catch (const std::exception&) {
                     // Not a number: the flag keeps its value.
                 }
-            } else if (field >= 0) {
-                user.*peoplefields::kUser[size_t(field)].field = node.ValueUnicode();
+            } else if (role.userField >= 0) {
+                user.*peoplefields::kUser[size_t(role.userField)].field = node.ValueUnicode();
             }
             return;
         }
-        if (user.t_TracksInfo.empty())
-            return;
-        const int field = TrackFieldIndex().value(name, -1);
-        if (field < 0)
+        if (user.t_TracksInfo.empty() || role.trackField < 0)
             return;
         TTracksInfo& track = user.t_TracksInfo.back();
-        QString& value = track.*peoplefields::kTrack[size_t(field)].field;
+        QString& value = track.*peoplefields::kTrack[size_t(role.trackField)].field;
         value = node.ValueUnicode();
         if (&value == &track.t_downloaded_at && !value.isEmpty())
             ++user.t_DownloadedCount;
     }
+
+private:
+    // What an element name stands for, whatever its letter case.
+    struct NameRole
+    {
+        const QByteArray* name;
+        bool user;
+        bool track;
+        int userField;
+        int trackField;
+    };
+
+    // Every node of a name shares that name's text, so its address identifies the name for
+    // the whole load: the roles of the few names a file uses are worked out once each.
+    const NameRole& Role(const TXmlNode& node)
+    {
+        const QByteArray* name = &node.Name();
+        // Names come in the same order for every track: try the one after the last first.
+        if (m_next < m_roles.size() && m_roles[m_next].name == name)
+            return m_roles[m_next++];
+        for (size_t i = 0; i < m_roles.size(); ++i) {
+            if (m_roles[i].name == name) {
+                m_next = i + 1;
+                return m_roles[i];
+            }
+        }
+        const QString lower = node.NameUnicode().toLower();
+        NameRole role{name, lower == QLatin1String("user"), lower == QLatin1String("track"),
+                      UserFieldIndex().value(lower, -1), TrackFieldIndex().value(lower, -1)};
+        // A file with unexpectedly many names keeps the search short: the rest are worked out
+        // on every use.
+        if (m_roles.size() >= kRememberedNames) {
+            m_uncached = role;
+            return m_uncached;
+        }
+        m_roles.push_back(role);
+        m_next = m_roles.size();
+        return m_roles.back();
+    }
+
+    static constexpr size_t kRememberedNames = 64;
+    std::vector<NameRole> m_roles;
+    size_t m_next = 0; // the role after the last one found
+    NameRole m_uncached{};
 };
 
 } // namespace

@@ -144,7 +144,7 @@ TXmlNode* TNativeXml::MakeNode(TsdElementType type, const TXmlNode::NameForms* n
     if (!m_data->released.empty()) {
         TXmlNode* node = m_data->released.back();
         m_data->released.pop_back();
-        *node = TXmlNode(TXmlNode::Key{}, this, type, name, nullptr);
+        node->Reset(type, name);
         return node;
     }
     auto& blocks = m_data->blocks;
@@ -197,7 +197,7 @@ void TNativeXml::Release(TXmlNode* node)
         for (TXmlNode* child = at->m_firstChild; child; child = child->m_next)
             pending.push_back(child);
         m_data->held -= 1 + at->m_attributes.size();
-        *at = TXmlNode(TXmlNode::Key{}, this, xeCharData, KindName(xeCharData), nullptr);
+        at->Reset(xeCharData, KindName(xeCharData));
         m_data->released.push_back(at);
     }
 }
@@ -216,11 +216,12 @@ const TXmlNode::NameForms* TNativeXml::InternName(std::string_view name)
     return &found->second;
 }
 
-const TXmlNode::NameForms* TNativeXml::ElementName(const QByteArray& name)
+const TXmlNode::NameForms* TNativeXml::ElementName(QByteArrayView name)
 {
-    const TXmlNode::NameForms* forms = InternName({name.constData(), size_t(name.size())});
+    const TXmlNode::NameForms* forms = InternName({name.data(), size_t(name.size())});
     if (!forms)
-        throw EXmlException("'" + name.toStdString() + "' is not a valid element name");
+        throw EXmlException("'" + name.toByteArray().toStdString() +
+                            "' is not a valid element name");
     return forms;
 }
 

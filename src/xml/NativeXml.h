@@ -136,7 +136,7 @@ private:
     // One shared copy per distinct name; none when the text cannot be written as an XML name.
     const TXmlNode::NameForms* InternName(std::string_view name);
     // The same, raising EXmlException for a name that cannot be written.
-    const TXmlNode::NameForms* ElementName(const QByteArray& name);
+    const TXmlNode::NameForms* ElementName(QByteArrayView name);
     void CheckNotLoading(const char* operation) const;
     // Nodes in use and the attributes they carry, counted against kMaxHeldNodes.
     std::size_t& HeldCount();

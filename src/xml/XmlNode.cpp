@@ -21,7 +21,7 @@ int TXmlNode::NodeCount() const
     return count;
 }
 
-TXmlNode* TXmlNode::NodeByName(const QByteArray& name) const
+TXmlNode* TXmlNode::NodeByName(QByteArrayView name) const
 {
     for (TXmlNode* child = m_firstChild; child; child = child->m_next) {
         if (child->m_type == xeElement && child->m_name->utf8 == name)
@@ -39,26 +39,40 @@ TXmlNode* TXmlNode::FirstCharData() const
     return nullptr;
 }
 
-QByteArray TXmlNode::Value() const
+const QByteArray& TXmlNode::ValueRef() const
 {
+    static const QByteArray none;
     if (m_type != xeElement)
         return m_value;
     const TXmlNode* text = FirstCharData();
-    return text ? text->m_value : QByteArray();
+    return text ? text->m_value : none;
+}
+
+QByteArray TXmlNode::Value() const
+{
+    return ValueRef();
 }
 
 QString TXmlNode::ValueUnicode() const
 {
-    QString value = QString::fromUtf8(Value());
-    switch (m_document->EolStyle()) {
-    case esCRLF:
-        value.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
-        break;
-    case esCR:
+    const QByteArray& utf8 = ValueRef();
+    const TEolStyle style = m_document->EolStyle();
+    // Most values are one line: they convert as they are.
+    if (style == esLF || !utf8.contains('\n'))
+        return QString::fromUtf8(utf8);
+    if (style == esCR) {
+        QString value = QString::fromUtf8(utf8);
         value.replace(QLatin1Char('\n'), QLatin1Char('\r'));
-        break;
-    case esLF:
-        break;
+        return value;
+    }
+    // CR LF: widen every LF of the converted text in one pass.
+    const QString lines = QString::fromUtf8(utf8);
+    QString value(lines.size() + utf8.count('\n'), Qt::Uninitialized);
+    QChar* out = value.data();
+    for (const QChar c : lines) {
+        if (c == QLatin1Char('\n'))
+            *out++ = QLatin1Char('\r');
+        *out++ = c;
     }
     return value;
 }
@@ -112,21 +126,39 @@ void TXmlNode::SetValueUnicode(const QString& value)
     SetValue(value.toUtf8());
 }
 
-TXmlNode* TXmlNode::NodeNew(const QByteArray& name)
+const TXmlNode::NameForms* TXmlNode::ChildName(QByteArrayView name) const
+{
+    const NameForms*& hint = m_lastChild && m_lastChild->m_type == xeElement
+                                 ? m_lastChild->m_name->nextSiblingHint
+                                 : m_name->firstChildHint;
+    if (hint && hint->utf8 == name)
+        return hint;
+    const NameForms* forms = m_document->ElementName(name);
+    hint = forms;
+    return forms;
+}
+
+TXmlNode* TXmlNode::NodeNew(QByteArrayView name)
 {
     if (m_type != xeElement)
         throw EXmlException("only elements hold child elements");
-    return m_document->AddNode(xeElement, m_document->ElementName(name), this);
+    return m_document->AddNode(xeElement, ChildName(name), this);
 }
 
-void TXmlNode::WriteString(const QByteArray& name, const QByteArray& value,
+void TXmlNode::WriteString(QByteArrayView name, const QByteArray& value,
                            const QByteArray& defaultValue)
 {
     if (!m_document->WriteOnDefault() && value == defaultValue)
         return;
-    TXmlNode* child = NodeByName(name);
+    if (m_type != xeElement)
+        throw EXmlException("only elements hold child elements");
+    // Names are held once per document, so the name's address tells children apart.
+    const NameForms* forms = ChildName(name);
+    TXmlNode* child = m_firstChild;
+    while (child && (child->m_type != xeElement || child->m_name != forms))
+        child = child->m_next;
     if (!child)
-        child = NodeNew(name);
+        child = m_document->AddNode(xeElement, forms, this);
     child->SetValue(value);
 }
 
@@ -137,6 +169,27 @@ QByteArray TXmlNode::AttributeByName(const QByteArray& name) const
             return value;
     }
     return {};
+}
+
+void TXmlNode::Reset(TsdElementType type, const NameForms* name)
+{
+    // A value buffer this large is given back rather than kept for a node that may never
+    // need it again.
+    constexpr qsizetype kKeptValueBytes = 4096;
+    m_parent = nullptr;
+    m_firstChild = nullptr;
+    m_lastChild = nullptr;
+    m_next = nullptr;
+    m_name = name;
+    if (!m_value.isEmpty()) {
+        if (m_value.capacity() > kKeptValueBytes || !m_value.isDetached())
+            m_value = QByteArray();
+        else
+            m_value.resize(0);
+    }
+    m_attributes.clear();
+    m_depth = 0;
+    m_type = type;
 }
 
 void TXmlNode::Append(TXmlNode* child)

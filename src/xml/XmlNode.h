@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 #include <cstdint>
@@ -36,6 +37,11 @@ public:
     {
         QByteArray utf8;
         QString unicode;
+        // The reader's guesses of the names that come next: of the first child element of an
+        // element with this name, and of the element after a sibling with this name. Files
+        // repeat the same sequence of names, so most names are found by one comparison.
+        mutable const NameForms* firstChildHint = nullptr;
+        mutable const NameForms* nextSiblingHint = nullptr;
     };
 
     TXmlNode(Key, TNativeXml* document, TsdElementType type, const NameForms* name,
@@ -62,7 +68,7 @@ public:
     TXmlNode* NextSibling() const { return m_next; }
     int NodeCount() const;
     // The first child element with this name (exact match), or none.
-    TXmlNode* NodeByName(const QByteArray& name) const;
+    TXmlNode* NodeByName(QByteArrayView name) const;
 
     // An element's value is the text of its first character-data child (empty when it has
     // none); other nodes hold their own text.
@@ -78,10 +84,10 @@ public:
 
     // Appends a child element with this name and returns it. Raises EXmlException when the
     // name cannot be written as an XML name.
-    TXmlNode* NodeNew(const QByteArray& name);
+    TXmlNode* NodeNew(QByteArrayView name);
     // When the document's WriteOnDefault is set or value differs from defaultValue: sets the
     // value of the first child element with this name, made with NodeNew if there is none.
-    void WriteString(const QByteArray& name, const QByteArray& value,
+    void WriteString(QByteArrayView name, const QByteArray& value,
                      const QByteArray& defaultValue = {});
 
     // Attributes as read (declarations also keep theirs here); none is empty.
@@ -94,8 +100,17 @@ private:
     friend class TXmlWriter;
 
     TXmlNode* FirstCharData() const;
+    // Value() without a copy.
+    const QByteArray& ValueRef() const;
+    // Makes a released node new again: unlinked, no value, no attributes. The buffers of the
+    // value and the attributes are kept, so a reused node rarely allocates.
+    void Reset(TsdElementType type, const NameForms* name);
     void Append(TXmlNode* child);
     void Prepend(TXmlNode* child);
+    // The name of a child element about to be made or looked up: the guess of the last
+    // child's name tried first, as the reader does; raises EXmlException for a name that
+    // cannot be written.
+    const NameForms* ChildName(QByteArrayView name) const;
 
     TNativeXml* m_document;
     TXmlNode* m_parent;

@@ -6,6 +6,8 @@
 
 #include <expat.h>
 
+#include <cstring>
+
 // expat calls C functions; these hand each event to the reader and keep exceptions from
 // unwinding through expat's frames.
 struct TXmlReader::Callbacks
@@ -169,6 +171,17 @@ const TXmlNode::NameForms* TXmlReader::Name(const char* name)
     return forms;
 }
 
+const TXmlNode::NameForms* TXmlReader::ElementName(const char* name,
+                                                   const TXmlNode::NameForms*& hint)
+{
+    if (hint && std::strcmp(hint->utf8.constData(), name) == 0)
+        return hint;
+    const TXmlNode::NameForms* forms = Name(name);
+    if (forms)
+        hint = forms;
+    return forms;
+}
+
 void TXmlReader::Drop(TXmlNode* node)
 {
     if (m_dropLoaded && !m_stopped)
@@ -196,8 +209,13 @@ void TXmlReader::FlushText()
         if (!Hold(1))
             return;
         TXmlNode* node = m_document.AddNode(xeCharData, nullptr, m_current);
-        node->m_value = xmltext::NormalisedLineBreaks(
-            QByteArray(core.data(), static_cast<qsizetype>(core.size())));
+        // Line breaks in the markup reach here as LF already; a CR comes from a character
+        // reference only.
+        if (std::memchr(core.data(), '\r', core.size()))
+            node->m_value = xmltext::NormalisedLineBreaks(
+                QByteArray(core.data(), static_cast<qsizetype>(core.size())));
+        else
+            node->m_value.append(core.data(), static_cast<qsizetype>(core.size()));
         FireNew(*node);
         if (m_stopped)
             return;
@@ -221,7 +239,10 @@ void TXmlReader::StartElement(const char* name, const char** attributes)
         Refuse(QStringLiteral("elements nested deeper than %1").arg(TNativeXml::kMaxDepth));
         return;
     }
-    const TXmlNode::NameForms* forms = Name(name);
+    const TXmlNode::NameForms*& hint =
+        m_previous ? m_previous->nextSiblingHint
+                   : (m_current ? m_current->m_name->firstChildHint : m_firstTopHint);
+    const TXmlNode::NameForms* forms = ElementName(name, hint);
     if (!forms || !Hold(1 + attributeCount))
         return;
     TXmlNode* node = m_document.AddNode(xeElement, forms, m_current);
@@ -235,6 +256,7 @@ void TXmlReader::StartElement(const char* name, const char** attributes)
         ++m_document.HeldCount();
     }
     m_current = node;
+    m_previous = nullptr;
     FireNew(*node);
 }
 
@@ -245,6 +267,7 @@ void TXmlReader::EndElement()
         return;
     TXmlNode* node = m_current;
     m_current = node->Parent();
+    m_previous = node->m_name;
     FireLoaded(*node);
     Drop(node);
 }

@@ -60,13 +60,19 @@ private:
     bool Hold(std::size_t count);
     // The interned name, or none after refusing a name that could not be written back.
     const TXmlNode::NameForms* Name(const char* name);
+    // The same for an element: first tries the guess of hint, then keeps the name found there.
+    const TXmlNode::NameForms* ElementName(const char* name, const TXmlNode::NameForms*& hint);
     // Gives a node back once its events are over, when the load keeps no tree.
     void Drop(TXmlNode* node);
 
     TNativeXml& m_document;
     std::unique_ptr<XML_ParserStruct, ParserFree> m_parser;
     TXmlNode* m_current = nullptr; // the open element text belongs to; none at top level
-    std::string m_text;            // character data since the last markup
+    // The name of the last element closed inside m_current (or at top level) since it was
+    // opened, none yet; and the guess of the first top-level element name.
+    const TXmlNode::NameForms* m_previous = nullptr;
+    const TXmlNode::NameForms* m_firstTopHint = nullptr;
+    std::string m_text; // character data since the last markup
     std::exception_ptr m_handlerError;
     QString m_errorText;
     bool m_stopped = false;

@@ -2,6 +2,7 @@
 
 #include <expat.h>
 
+#include <cstring>
 #include <memory>
 #include <new>
 
@@ -95,32 +96,50 @@ std::string_view Trimmed(std::string_view text)
 
 QByteArray NormalisedLineBreaks(const QByteArray& text)
 {
-    if (!text.contains('\r'))
+    const char* at = text.constData();
+    const char* const end = at + text.size();
+    const char* cr = static_cast<const char*>(std::memchr(at, '\r', size_t(end - at)));
+    if (!cr)
         return text;
     QByteArray result;
     result.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r') {
-            result += '\n';
-            if (i + 1 < text.size() && text[i + 1] == '\n')
-                ++i;
-        } else {
-            result += text[i];
-        }
+    while (cr) {
+        result.append(at, cr - at);
+        result += '\n';
+        at = cr + 1;
+        if (at < end && *at == '\n')
+            ++at;
+        cr = static_cast<const char*>(std::memchr(at, '\r', size_t(end - at)));
     }
+    result.append(at, end - at);
     return result;
 }
 
 QByteArray CleanValue(const QByteArray& utf8)
 {
+    // Most values are printable ASCII, tab and LF: nothing to change.
+    const auto* begin = reinterpret_cast<const unsigned char*>(utf8.constData());
+    const auto* const end = begin + utf8.size();
+    bool plain = true;
+    for (const unsigned char* at = begin; at < end; ++at) {
+        const unsigned char c = *at;
+        plain &= (c >= 0x20 && c < 0x80) || c == '\t' || c == '\n';
+    }
+    if (plain)
+        return utf8;
+
     const QByteArray text = NormalisedLineBreaks(utf8);
     const auto* bytes = reinterpret_cast<const unsigned char*>(text.constData());
     const qsizetype size = text.size();
 
-    // Most values need nothing: check first, copy only when something must change.
+    // Check first, copy only when something must change.
     qsizetype i = 0;
     char32_t code = 0;
     while (i < size) {
+        if (bytes[i] >= 0x20 && bytes[i] < 0x80) {
+            ++i;
+            continue;
+        }
         const int length = SequenceLength(bytes, i, size, code);
         if (length == 0 || !IsXmlChar(code))
             break;

@@ -2,26 +2,38 @@
 
 #include "NativeXml.h"
 
+#include <algorithm>
+#include <array>
+#include <cstring>
 #include <vector>
 
 namespace {
 
+// Bytes AppendEscaped must look at: 1 in text, 2 in attribute values, 3 in both.
+constexpr std::array<unsigned char, 256> kSpecial = [] {
+    std::array<unsigned char, 256> table{};
+    for (const unsigned char c : {'&', '<', '>', '"', '\'', '\r', '\n'})
+        table[c] = 3;
+    table['\t'] = 2;
+    return table;
+}();
+
+} // namespace
+
 // Doctype nodes are not written, nor text that is empty.
-bool IsWritten(const TXmlNode& node)
+bool TXmlWriter::IsWritten(const TXmlNode& node)
 {
     if (node.ElementType() == xeDocType)
         return false;
-    return node.ElementType() != xeCharData || !node.Value().isEmpty();
+    return node.ElementType() != xeCharData || !node.m_value.isEmpty();
 }
 
-const TXmlNode* NextWritten(const TXmlNode* node)
+const TXmlNode* TXmlWriter::NextWritten(const TXmlNode* node)
 {
     while (node && !IsWritten(*node))
         node = node->NextSibling();
     return node;
 }
-
-} // namespace
 
 TXmlWriter::TXmlWriter(const TNativeXml& document)
     : m_document(document), m_readable(document.XmlFormat() == xfReadable)
@@ -53,11 +65,17 @@ QByteArray TXmlWriter::Write()
         WriteElementStart(element);
         const TXmlNode* first = NextWritten(element.FirstChild());
         if (!first) {
-            m_out += m_document.NodeClosingStyle() == ncFull ? "></" + element.Name() + '>' : "/>";
+            if (m_document.NodeClosingStyle() == ncFull) {
+                Put("></");
+                Put(element.Name());
+                Put('>');
+            } else {
+                Put("/>");
+            }
             EndLine();
             return;
         }
-        m_out += '>';
+        Put('>');
         m_atLineStart = false;
         open.push_back({&element, first, false});
     };
@@ -89,15 +107,18 @@ QByteArray TXmlWriter::Write()
                 WriteOther(*child);
         }
     }
-    return m_out;
+    if (!m_at)
+        return {};
+    m_out.resize(m_at - m_out.data());
+    return std::move(m_out);
 }
 
 void TXmlWriter::WriteElementStart(const TXmlNode& node)
 {
     BreakLine();
     Indent(node.TreeDepth());
-    m_out += '<';
-    m_out += node.Name();
+    Put('<');
+    Put(node.Name());
     WriteAttributes(node);
 }
 
@@ -107,9 +128,9 @@ void TXmlWriter::WriteElementEnd(const TXmlNode& node, bool hadMarkupChild)
         BreakLine();
         Indent(node.TreeDepth());
     }
-    m_out += "</";
-    m_out += node.Name();
-    m_out += '>';
+    Put("</");
+    Put(node.Name());
+    Put('>');
     EndLine();
 }
 
@@ -119,10 +140,10 @@ void TXmlWriter::WriteText(const TXmlNode& node)
     // gets a line of its own.
     if (m_readable && m_atLineStart) {
         Indent(node.TreeDepth());
-        AppendEscaped(node.Value(), false);
+        AppendEscaped(node.m_value, false);
         EndLine();
     } else {
-        AppendEscaped(node.Value(), false);
+        AppendEscaped(node.m_value, false);
     }
 }
 
@@ -131,27 +152,27 @@ void TXmlWriter::WriteOther(const TXmlNode& node)
     switch (node.ElementType()) {
     case xeDeclaration:
         BreakLine();
-        m_out += "<?xml";
+        Put("<?xml");
         WriteAttributes(node);
-        m_out += "?>";
+        Put("?>");
         // The declaration ends its line in every layout.
-        m_out += m_eol;
+        Put(m_eol);
         m_atLineStart = true;
         return;
     case xeComment:
         BreakLine();
         Indent(node.TreeDepth());
-        m_out += "<!--";
-        AppendWithBreaks(node.Value());
-        m_out += "-->";
+        Put("<!--");
+        AppendWithBreaks(node.m_value);
+        Put("-->");
         EndLine();
         return;
     case xeInstruction:
         BreakLine();
         Indent(node.TreeDepth());
-        m_out += "<?";
-        AppendWithBreaks(node.Value());
-        m_out += "?>";
+        Put("<?");
+        AppendWithBreaks(node.m_value);
+        Put("?>");
         EndLine();
         return;
     case xeElement:
@@ -165,80 +186,79 @@ void TXmlWriter::WriteAttributes(const TXmlNode& node)
 {
     const bool declaration = node.ElementType() == xeDeclaration;
     for (const auto& [name, value] : node.m_attributes) {
-        m_out += ' ';
-        m_out += name;
-        m_out += "=\"";
+        Put(' ');
+        Put(name);
+        Put("=\"");
         // The bytes written are UTF-8 whatever encoding a loaded file declared.
         if (declaration && name == "encoding" && value.compare("utf-8", Qt::CaseInsensitive) != 0)
-            m_out += "utf-8";
+            Put("utf-8");
         else
             AppendEscaped(value, true);
-        m_out += '"';
+        Put('"');
     }
 }
 
 void TXmlWriter::AppendEscaped(const QByteArray& value, bool inAttribute)
 {
+    const unsigned char mask = inAttribute ? 2 : 1;
     const char* data = value.constData();
     const qsizetype size = value.size();
     qsizetype plain = 0; // start of the bytes not yet copied
     for (qsizetype i = 0; i < size; ++i) {
-        const char* replacement = nullptr;
+        if (!(kSpecial[static_cast<unsigned char>(data[i])] & mask))
+            continue;
+        Put(QByteArrayView(data + plain, i - plain));
+        plain = i + 1;
         switch (data[i]) {
         case '&':
-            replacement = "&amp;";
+            Put("&amp;");
             break;
         case '<':
-            replacement = "&lt;";
+            Put("&lt;");
             break;
         case '>':
-            replacement = "&gt;";
+            Put("&gt;");
             break;
         case '"':
-            replacement = "&quot;";
+            Put("&quot;");
             break;
         case '\'':
-            replacement = "&apos;";
+            Put("&apos;");
             break;
         case '\r':
-            replacement = "&#13;";
+            Put("&#13;");
             break;
         case '\n':
             // Attribute values would fold a literal line break into a blank.
-            replacement = inAttribute ? "&#10;" : nullptr;
+            if (inAttribute)
+                Put("&#10;");
+            else
+                Put(m_eol);
             break;
         case '\t':
-            replacement = inAttribute ? "&#9;" : nullptr;
+            Put("&#9;");
             break;
         default:
-            continue;
+            break;
         }
-        m_out.append(data + plain, i - plain);
-        if (replacement)
-            m_out += replacement;
-        else if (data[i] == '\n')
-            m_out += m_eol;
-        else
-            m_out += data[i];
-        plain = i + 1;
     }
-    m_out.append(data + plain, size - plain);
+    Put(QByteArrayView(data + plain, size - plain));
 }
 
 void TXmlWriter::AppendWithBreaks(const QByteArray& value)
 {
     if (!value.contains('\n')) {
-        m_out += value;
+        Put(value);
         return;
     }
     QByteArray copy = value;
-    m_out += copy.replace('\n', m_eol);
+    Put(copy.replace('\n', m_eol));
 }
 
 void TXmlWriter::BreakLine()
 {
     if (m_readable && !m_atLineStart) {
-        m_out += m_eol;
+        Put(m_eol);
         m_atLineStart = true;
     }
 }
@@ -246,7 +266,7 @@ void TXmlWriter::BreakLine()
 void TXmlWriter::EndLine()
 {
     if (m_readable) {
-        m_out += m_eol;
+        Put(m_eol);
         m_atLineStart = true;
     }
 }
@@ -256,5 +276,28 @@ void TXmlWriter::Indent(int depth)
     if (!m_readable)
         return;
     for (int i = 0; i < depth; ++i)
-        m_out += m_document.IndentString();
+        Put(m_document.IndentString());
+}
+
+void TXmlWriter::Put(QByteArrayView bytes)
+{
+    if (m_end - m_at < bytes.size())
+        Grow(bytes.size());
+    std::memcpy(m_at, bytes.data(), size_t(bytes.size()));
+    m_at += bytes.size();
+}
+
+void TXmlWriter::Put(char c)
+{
+    if (m_at == m_end)
+        Grow(1);
+    *m_at++ = c;
+}
+
+void TXmlWriter::Grow(qsizetype more)
+{
+    const qsizetype used = m_at ? m_at - m_out.data() : 0;
+    m_out.resize(std::max({qsizetype(64 * 1024), m_out.size() * 2, used + more}));
+    m_at = m_out.data() + used;
+    m_end = m_out.data() + m_out.size();
 }

@@ -30,6 +30,9 @@ private Q_SLOTS:
     void deepNestingLoadsAndFrees();
     void valueAsInteger_data();
     void valueAsInteger();
+    void valueLineBreaks_data();
+    void valueLineBreaks();
+    void valuesKeptByAHandlerStay();
 };
 
 void TestXmlReader::eventOrder_data()
@@ -450,6 +453,50 @@ void TestXmlReader::valueAsInteger()
     };
     QVERIFY(xml.LoadFromFile(path));
     QVERIFY(checked);
+}
+
+void TestXmlReader::valueLineBreaks_data()
+{
+    QTest::addColumn<int>("style");
+    QTest::addColumn<QString>("eol");
+    QTest::newRow("LF") << int(esLF) << QString("\n");
+    QTest::newRow("CR") << int(esCR) << QString("\r");
+    QTest::newRow("CR LF") << int(esCRLF) << QString("\r\n");
+}
+
+void TestXmlReader::valueLineBreaks()
+{
+    QFETCH(int, style);
+    QFETCH(QString, eol);
+    // Line breaks written as CR LF, LF, a lone CR reference and CR LF references all come
+    // back in the document's style, around multi-byte characters and at either end.
+    TNativeXml xml;
+    xml.SetEolStyle(TEolStyle(style));
+    QVERIFY(xml.LoadFromBytes("<a><v>\xC3\xB8\r\n\xE2\x80\x93\nx&#13;y&#13;&#10;z&#13;</v>"
+                              "<w>one line \xC3\xB8</w></a>"));
+    QCOMPARE(xml.Root()->NodeByName("v")->ValueUnicode(), QString::fromUtf8("\xC3\xB8") + eol +
+                                                              QString::fromUtf8("\xE2\x80\x93") +
+                                                              eol + "x" + eol + "y" + eol + "z");
+    QCOMPARE(xml.Root()->NodeByName("w")->ValueUnicode(), QString::fromUtf8("one line \xC3\xB8"));
+}
+
+void TestXmlReader::valuesKeptByAHandlerStay()
+{
+    // Nodes are reused once loaded; a value a handler copied must not change with them.
+    QByteArray text = "<a>";
+    for (int i = 0; i < 50; ++i)
+        text += "<v>value " + QByteArray::number(i) + "</v><w>" + QByteArray(i, 'x') + "</w>";
+    text += "</a>";
+    QList<QByteArray> kept;
+    TNativeXml xml;
+    xml.OnNodeLoaded = [&](TNativeXml&, TXmlNode& node) {
+        if (node.IsElement() && node.Name() == "v")
+            kept << node.Value();
+    };
+    QVERIFY(xml.LoadFromBytes(text));
+    QCOMPARE(kept.size(), 50);
+    for (int i = 0; i < 50; ++i)
+        QCOMPARE(kept.at(i), "value " + QByteArray::number(i));
 }
 
 QB_TEST(TestXmlReader, "unit");
