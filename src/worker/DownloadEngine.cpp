@@ -1,7 +1,9 @@
 #include "DownloadEngine.h"
 
+#include "StaleTempFolders.h"
 #include "TDownloadThread.h"
 #include "WorkerContext.h"
+#include "base/AppSettings.h"
 #include "jobs/DownloadRows.h"
 #include "jobs/DownloadScheduler.h"
 #include "jobs/DownloadState.h"
@@ -16,6 +18,8 @@ TDownloadEngine::TDownloadEngine(ListViewModel& downloadList, TMessageQueue& gui
           }))
 {
     m_scheduler->Connect(gui);
+    // What a crashed run left in Temp goes before this one adds its own.
+    RemoveStaleTempFolders(AppSettings().SaveToFolder());
 }
 
 TDownloadEngine::~TDownloadEngine() = default;
