@@ -2,6 +2,7 @@
 
 #include "ConvertNaming.h"
 #include "media/MediaRecords.h"
+#include "media/TConvertTask.h"
 #include "media/TFFDecoder.h"
 
 #include <QFileInfo>
@@ -38,7 +39,12 @@ void TfrmOption::BuildOutputOptions(TOutputOptions* options) const
         folder = QFileInfo(input).absolutePath() + QLatin1Char('/');
     options->FileName =
         ConvertedFileName(folder, input, QLatin1Char('.') + grpFormats.toLower(), chkOverwrite,
-                          [](const QString& path) { return QFileInfo::exists(path); });
+                          [](const QString& path) {
+                              // A conversion of the same name still writing holds it too.
+                              return QFileInfo::exists(path) ||
+                                     QFileInfo::exists(QString::fromStdString(
+                                         TConvertTask::OutputWorkingName(path.toStdString())));
+                          });
 }
 
 void TfrmOption::BuildInputOptions(TInputOptions* options) const

@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -105,7 +107,35 @@ int ChooseSampleRate(const AVCodec& codec, int in)
     return best;
 }
 
+// Gives the whole working file its own name, never over a file that took the name meanwhile.
+// Not every file system has the no-replace rename (or hard links): each way is tried in turn.
+bool PublishOutput(const std::string& working, const std::string& path, std::string& error)
+{
+    if (::renameat2(AT_FDCWD, working.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno == EINVAL || errno == ENOSYS || errno == ENOTSUP) {
+        if (::link(working.c_str(), path.c_str()) == 0) {
+            ::unlink(working.c_str());
+            return true;
+        }
+        if (errno == EPERM || errno == ENOTSUP || errno == EOPNOTSUPP) {
+            struct stat existing;
+            if (::stat(path.c_str(), &existing) == 0)
+                errno = EEXIST;
+            else if (::rename(working.c_str(), path.c_str()) == 0)
+                return true;
+        }
+    }
+    error = path + ": " + std::strerror(errno);
+    return false;
+}
+
 } // namespace
+
+std::string TConvertTask::OutputWorkingName(const std::string& path)
+{
+    return path + ".part";
+}
 
 struct TConvertTask::TState
 {
@@ -128,7 +158,7 @@ struct TConvertTask::TState
             fd = -1;
         }
         if (outputCreated && !keepOutput)
-            ::unlink(outputPath.c_str());
+            ::unlink(workingPath.c_str());
         outputCreated = false;
     }
 
@@ -177,6 +207,7 @@ struct TConvertTask::TState
     int audioIndex = -1;
 
     std::string outputPath;
+    std::string workingPath; // the output while it is written
     TCodecContextPtr decoder;
     TCodecContextPtr encoder;
     TOutputContextPtr output;
@@ -351,14 +382,22 @@ bool TConvertTask::SetOutput(const std::string& path, const std::string& options
     if (r < 0)
         return s.Fail("Output", r, error);
 
-    // The file last: created here and only here, never over an existing one.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    // The file last: created here and only here, never over an existing one (neither the
+    // output nor a working file of another conversion of the same name).
+    struct stat existing;
+    if (::stat(path.c_str(), &existing) == 0) {
+        error = path + ": " + std::strerror(EEXIST);
+        return false;
+    }
+    const std::string working = OutputWorkingName(path);
+    const int fd = ::open(working.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) {
-        error = path + ": " + std::strerror(errno);
+        error = (errno == EEXIST ? path : working) + ": " + std::strerror(errno);
         return false;
     }
     s.fd = fd;
     s.outputPath = path;
+    s.workingPath = working;
     s.outputCreated = true;
     s.keepOutput = false;
     auto* buffer = static_cast<unsigned char*>(av.av_malloc(kIoBufferSize));
@@ -521,6 +560,8 @@ TEnd TRunner::Run(std::string& error)
         error = s.outputPath + ": " + std::strerror(errno);
         return TEnd::Failed;
     }
+    if (!PublishOutput(s.workingPath, s.outputPath, error))
+        return TEnd::Failed;
     Report(true);
     return TEnd::Finished;
 }

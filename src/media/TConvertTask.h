@@ -9,9 +9,11 @@
 struct TProgressInfo;
 
 // One conversion: an input file's audio into an MP3 file. Set up on the caller's thread
-// (OpenInput, then SetOutput), then Run on a worker thread. The output file is created
-// exclusively by SetOutput; it is kept only when Run ends finished, and removed otherwise
-// (also when the task is dropped before it ran).
+// (OpenInput, then SetOutput), then Run on a worker thread. SetOutput creates the output
+// exclusively under its working name (OutputWorkingName); a finished Run gives it its own
+// name, never over a file that took that name meanwhile, so a file under the output's name
+// is always whole, even after a crash. Otherwise the working file is removed (also when the
+// task is dropped before it ran).
 class TConvertTask
 {
 public:
@@ -39,6 +41,9 @@ public:
 
     // Converts; progress is called about every intervalMs and once more at a finished end.
     TOutcome Run(const TProgress& progress, int intervalMs);
+
+    // The name an output has while it is written: "song.mp3" is written as "song.mp3.part".
+    static std::string OutputWorkingName(const std::string& path);
 
     struct TState; // the FFmpeg side, opaque here
 

@@ -268,35 +268,39 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("inputOptions");
         QTest::addColumn<QByteArray>("outputOptions");
         QTest::addColumn<QString>("outputName");
-        QTest::addColumn<bool>("existing"); // the output file is there already
-        QTest::addColumn<bool>("atInput");  // AddTask refuses (else SetOutput)
+        QTest::addColumn<QString>("existing"); // a file that is there already
+        QTest::addColumn<bool>("atInput");     // AddTask refuses (else SetOutput)
         QTest::addColumn<QString>("needle");
 
         QTest::newRow("HTML page named like a video")
-            << "html" << kInputOptions << kOutputOptions << "out.mp3" << false << true
-            << "Invalid data found";
+            << "html" << kInputOptions << kOutputOptions << "out.mp3"
+            << "" << true << "Invalid data found";
         QTest::newRow("live playlist pointing at the network")
-            << "playlist" << kInputOptions << kOutputOptions << "out.mp3" << false << true
-            << "not a media file of a supported format";
+            << "playlist" << kInputOptions << kOutputOptions << "out.mp3"
+            << "" << true << "not a media file of a supported format";
         QTest::newRow("video without audio")
-            << "video" << kInputOptions << kOutputOptions << "out.mp3" << false << false
-            << "does not contain any stream";
+            << "video" << kInputOptions << kOutputOptions << "out.mp3"
+            << "" << false << "does not contain any stream";
         QTest::newRow("unknown input option")
-            << "mp4" << kInputOptions + " -frobnicate" << kOutputOptions << "out.mp3" << false
-            << true << "Unrecognized option '-frobnicate'";
+            << "mp4" << kInputOptions + " -frobnicate" << kOutputOptions << "out.mp3"
+            << "" << true << "Unrecognized option '-frobnicate'";
         QTest::newRow("unknown output option")
             << "mp4" << kInputOptions << kOutputOptions + " -frobnicate"
-            << "out.mp3" << false << false << "Unrecognized option '-frobnicate'";
+            << "out.mp3"
+            << "" << false << "Unrecognized option '-frobnicate'";
         QTest::newRow("bit rate that is not one")
-            << "mp4" << kInputOptions << QByteArray(" -b:a loud") << "out.mp3" << false << false
-            << "Invalid value 'loud'";
+            << "mp4" << kInputOptions << QByteArray(" -b:a loud") << "out.mp3"
+            << "" << false << "Invalid value 'loud'";
         QTest::newRow("output folder missing")
-            << "mp4" << kInputOptions << kOutputOptions << "missing/out.mp3" << false << false
-            << "No such file or directory";
+            << "mp4" << kInputOptions << kOutputOptions << "missing/out.mp3"
+            << "" << false << "No such file or directory";
         QTest::newRow("output exists") << "mp4" << kInputOptions << kOutputOptions << "out.mp3"
-                                       << true << false << "File exists";
+                                       << "out.mp3" << false << "File exists";
+        QTest::newRow("another conversion writes that output")
+            << "mp4" << kInputOptions << kOutputOptions << "out.mp3"
+            << "out.mp3.part" << false << "File exists";
         QTest::newRow("not an MP3 name") << "mp4" << kInputOptions << kOutputOptions << "out.wav"
-                                         << false << false << "is not supported";
+                                         << "" << false << "is not supported";
     }
 
     // A refused task leaves nothing behind, and the encoder started without it only reports
@@ -307,7 +311,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, inputOptions);
         QFETCH(QByteArray, outputOptions);
         QFETCH(QString, outputName);
-        QFETCH(bool, existing);
+        QFETCH(QString, existing);
         QFETCH(bool, atInput);
         QFETCH(QString, needle);
         QVERIFY(LoadLibraries());
@@ -315,8 +319,8 @@ private Q_SLOTS:
         QVERIFY(!input.isEmpty());
         const QString folder = newFolder();
         const QString output = folder + QLatin1Char('/') + outputName;
-        if (existing) {
-            QFile file(output);
+        if (!existing.isEmpty()) {
+            QFile file(folder + QLatin1Char('/') + existing);
             QVERIFY(file.open(QIODevice::WriteOnly));
             file.write("keep");
         }
@@ -350,9 +354,9 @@ private Q_SLOTS:
         QVERIFY(events.progress.empty());
 
         const QStringList left = QDir(folder).entryList(QDir::Files | QDir::NoDotAndDotDot);
-        QCOMPARE(left, existing ? QStringList{outputName} : QStringList{});
-        if (existing) {
-            QFile file(output);
+        QCOMPARE(left, existing.isEmpty() ? QStringList{} : QStringList{existing});
+        if (!existing.isEmpty()) {
+            QFile file(folder + QLatin1Char('/') + existing);
             QVERIFY(file.open(QIODevice::ReadOnly));
             QCOMPARE(file.readAll(), QByteArray("keep"));
         }
@@ -378,7 +382,7 @@ private Q_SLOTS:
         out.Options = kOutputOptions;
         QCOMPARE(encoder.AddTask(input, &in), 0);
         QCOMPARE(encoder.SetOutput(0, output, &out), 0);
-        QVERIFY(QFile::exists(output));
+        QVERIFY(QFile::exists(output + QStringLiteral(".part")));
         {
             FileSizeLimit limit(16 * 1024);
             encoder.Start(1);
@@ -391,6 +395,7 @@ private Q_SLOTS:
         QVERIFY2(end.ExceptionMsg.contains(QLatin1String("File too large")),
                  qPrintable(end.ExceptionMsg));
         QVERIFY(!QFile::exists(output));
+        QVERIFY(!QFile::exists(output + QStringLiteral(".part")));
     }
 };
 

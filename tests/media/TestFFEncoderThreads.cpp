@@ -101,11 +101,17 @@ private Q_SLOTS:
         if (QTest::currentTestFailed())
             return;
 
+        // While it is written, the output has its working name: a crash now leaves no file
+        // under the output's name that looks whole.
+        QVERIFY(!QFile::exists(output));
+        QVERIFY(QFile::exists(output + QStringLiteral(".part")));
+
         QElapsedTimer timer;
         timer.start();
         encoder.Stop(true);
         qInfo("Stop(true) returned after %lld ms", timer.elapsed());
         QVERIFY(!QFile::exists(output));
+        QVERIFY(!QFile::exists(output + QStringLiteral(".part")));
 
         QTRY_VERIFY(events.ended());
         QCOMPARE(events.terminates.size(), size_t(2));
