@@ -189,9 +189,11 @@ private Q_SLOTS:
         video.media = media.readAll();
         QProcess* p =
             start(sc, {"download", yt.AddVideo(video), "--save-to", saveDir("ytstop")}, &yt);
-        QTRY_VERIFY_WITH_TIMEOUT(
-            !QDir(saveDir("ytstop")).entryList({QStringLiteral("*.mp3")}, QDir::Files).isEmpty(),
-            30000);
+        // The conversion runs once its MP3 is being written (under its working name).
+        QTRY_VERIFY_WITH_TIMEOUT(!QDir(saveDir("ytstop"))
+                                      .entryList({QStringLiteral("*.mp3.part")}, QDir::Files)
+                                      .isEmpty(),
+                                 30000);
         ::kill(pid_t(p->processId()), SIGINT);
         const TRun r = finish(p);
         QCOMPARE(r.code, 1);

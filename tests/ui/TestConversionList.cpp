@@ -82,9 +82,11 @@ class TestConversionList : public QObject
                progress.match(statusText(row)).hasMatch();
     }
 
+    // The MP3s and the ones being written.
     QStringList mp3Files() const
     {
-        return QDir(m_save->path()).entryList({QStringLiteral("*.mp3")}, QDir::Files);
+        return QDir(m_save->path())
+            .entryList({QStringLiteral("*.mp3"), QStringLiteral("*.mp3.part")}, QDir::Files);
     }
 
 private Q_SLOTS:
