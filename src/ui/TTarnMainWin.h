@@ -61,7 +61,7 @@ public:
     QAction* PMenuBraeOnlineHelp = nullptr;
     QAction* PMenyBraeChecktheupdate = nullptr;
     QAction* PMenuBraeAbout = nullptr;
-    QAction* PasteLinks = nullptr; // Ctrl+V: the add-links dialog with the clipboard's links
+    QAction* PasteLinks = nullptr;        // Ctrl+V: the add-links dialog with the clipboard's links
     QAction* DownloadListEnter = nullptr; // Enter on the download list: as a double-click
 
     // Toolbar

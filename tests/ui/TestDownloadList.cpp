@@ -280,8 +280,7 @@ private Q_SLOTS:
         QVERIFY(m_win->statusBar()->findChildren<QLabel*>().contains(m_win->DownloadTotalsLabel));
         QCOMPARE(m_win->DownloadTotalsLabel->text(),
                  QStringLiteral("Running 0 \u00b7 Queued 0 \u00b7 Finished 0 \u00b7 Failed 1"));
-        QCOMPARE(m_notices,
-                 QStringList{"Quillbrook: downloads ended: 0 finished, 1 failed"});
+        QCOMPARE(m_notices, QStringList{"Quillbrook: downloads ended: 0 finished, 1 failed"});
     }
 
     // A running download draws its progress behind the Status text; the status bar counts
@@ -302,8 +301,7 @@ private Q_SLOTS:
         QVERIFY(m_notices.isEmpty()); // not while one runs
         QVERIFY(waitIdle());
         m_controller->Timer1Timer();
-        QCOMPARE(m_notices,
-                 QStringList{"Quillbrook: downloads ended: 2 finished, 0 failed"});
+        QCOMPARE(m_notices, QStringList{"Quillbrook: downloads ended: 2 finished, 0 failed"});
         QVERIFY(!cell.data(ListViewModel::ProgressRole).isValid());
         QCOMPARE(cell.data(Qt::DisplayRole).toString(), QStringLiteral("Finished"));
     }
