@@ -5,6 +5,7 @@
 #include "base/IPrompts.h"
 #include "base/TMessageQueue.h"
 #include "base/TextHelpers.h"
+#include "jobs/DownloadProgress.h"
 #include "jobs/DownloadRows.h"
 #include "jobs/DownloadState.h"
 #include "jobs/JobEndReason.h"
@@ -138,6 +139,8 @@ void TConvertDriver::WMStartConvert(int jobId)
         EncoderTerminate(sender, info);
     };
     job->t_ConvertStatus = CONVERT_RUNNING;
+    job->t_ConvertStartedMs = SteadyMs();
+    job->t_ConvertedMs = 0;
 
     try {
         if (!PrepareLibraries()) {
@@ -197,6 +200,8 @@ bool TConvertDriver::AddConvertTask(TInputOptions& input, TOutputOptions& output
 void TConvertDriver::EncoderProgress(TFFEncoder* Sender, const TProgressInfo& info)
 {
     const int jobId = Sender->Tag();
+    if (TDownloadJobs* job = m_state.DownloadJobs.Job(jobId))
+        job->t_ConvertedMs = info.CurrentDuration / 1000;
     const QString seconds = QString::number(info.CurrentDuration / 1000000);
     const QString size = QString::number(info.CurrentSize);
     if (info.TotalDuration > 0) {

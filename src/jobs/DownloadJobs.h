@@ -85,6 +85,10 @@ public:
     // page, disk or conversion error; see JobEndReason.h); empty while it runs and after it
     // finished.
     TJobString t_EndReason{m_strings};
+    // A running conversion's pace: when it started (milliseconds of a steady clock) and how
+    // much of the media it has converted so far, in milliseconds.
+    std::atomic<std::int64_t> t_ConvertStartedMs{0};
+    std::atomic<std::int64_t> t_ConvertedMs{0};
 };
 
 // The job table: 1-based ids in creation order, never reused; records are never removed

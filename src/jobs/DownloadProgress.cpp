@@ -18,15 +18,17 @@ bool showsProgress(const TDownloadJobs& job)
            job.t_Get_HTTP_200.load();
 }
 
-qint64 steadyMs()
+} // namespace
+
+qint64 SteadyMs()
 {
-    static QElapsedTimer clock;
-    if (!clock.isValid())
-        clock.start();
+    static const QElapsedTimer clock = [] {
+        QElapsedTimer c;
+        c.start();
+        return c;
+    }();
     return clock.elapsed();
 }
-
-} // namespace
 
 std::optional<QString> ProgressText(const TDownloadJobs& job, const QString& receivedText,
                                     QChar decimalPoint)
@@ -57,7 +59,7 @@ double ProgressFraction(const TDownloadJobs& job)
 void Timer1Timer(TDownloadState& state, ListViewModel& list, qint64 nowMs)
 {
     if (nowMs < 0)
-        nowMs = steadyMs();
+        nowMs = SteadyMs();
     std::vector<int> running;
     if (state.RunningDownloads.load() > 0) {
         for (int s = 1; s <= kWorkerSlotCount; ++s) {
@@ -121,6 +123,20 @@ QString DownloadToolTip(const TDownloadState& state, const ListViewModel& list, 
                 state.Meter.SecondsLeft(id, job->t_Received.load(), job->t_Size.load());
             if (left >= 0)
                 line += QStringLiteral(", ") + Lang("Msg1_39").arg(DurationText(left));
+            lines << line;
+        }
+    } else if (job->t_ConvertStatus.load() == CONVERT_RUNNING) {
+        // A conversion's pace: media time converted per second, and the rest at that pace.
+        const qint64 elapsed = SteadyMs() - job->t_ConvertStartedMs.load();
+        const qint64 converted = job->t_ConvertedMs.load();
+        const double done = list.item(row).progress;
+        if (elapsed > 0 && converted > 0) {
+            QString line = Lang("Msg1_38").arg(
+                QStringLiteral("%1\u00d7").arg(double(converted) / double(elapsed), 0, 'f', 1));
+            if (done > 0 && done < 1)
+                line +=
+                    QStringLiteral(", ") +
+                    Lang("Msg1_39").arg(DurationText(qint64(elapsed * (1 - done) / done / 1000)));
             lines << line;
         }
     } else {

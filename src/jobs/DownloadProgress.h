@@ -23,7 +23,10 @@ double ProgressFraction(const TDownloadJobs& job);
 // progress the refresh gave it. nowMs: a steady clock, for the speed; below 0 reads it.
 void Timer1Timer(TDownloadState& state, ListViewModel& list, qint64 nowMs = -1);
 
+// Milliseconds of a steady clock shared by the progress refresh and the conversions' pace.
+qint64 SteadyMs();
+
 // The tooltip of a download-list row: the cell's text, the file (full path), the link, for
-// a running download its speed and time left, and why the job last ended.
+// a running download or conversion its speed and time left, and why the job last ended.
 QString DownloadToolTip(const TDownloadState& state, const ListViewModel& list, int row,
                         int column);

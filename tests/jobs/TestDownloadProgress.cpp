@@ -197,6 +197,20 @@ private Q_SLOTS:
         // A job that never ran has only its link to show.
         QCOMPARE(rig.list.index(1, TDownloadRows::UrlColumn).data(Qt::ToolTipRole).toString(),
                  QStringLiteral("Link: http://soundcloud.com/a/t2"));
+
+        // A conversion 10 s in, a quarter of the way through a 4 min video: 6x real time,
+        // 30 s to go.
+        TDownloadJobs* video = rig.state.DownloadJobs.Job(2);
+        video->t_Status = JOB_FINISHED;
+        video->t_ConvertStatus = CONVERT_RUNNING;
+        video->t_ConvertStartedMs = SteadyMs() - 10000;
+        video->t_ConvertedMs = 60000;
+        rig.list.setProgress(1, 0.25, TDownloadRows::StatusColumn);
+        const QString converting =
+            rig.list.index(1, TDownloadRows::UrlColumn).data(Qt::ToolTipRole).toString();
+        QVERIFY2(converting.endsWith(QStringLiteral("\nSpeed: 6.0\u00d7, 0:30 left")) ||
+                     converting.endsWith(QStringLiteral("\nSpeed: 6.0\u00d7, 0:29 left")),
+                 qPrintable(converting));
     }
 
     // The totals, and the one notice at the end of a run: a user's stop is neither a
