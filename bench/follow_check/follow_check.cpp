@@ -8,12 +8,11 @@
 //      adding the same jobs one row at a time.
 //   bench_follow_check [RUNS]   (default 5; medians are printed)
 // Jobs are queued but not started (a limit of 0 downloads), so the figures are the checks'.
+#include "FakeDesktop.h"
 #include "FakeSoundCloud.h"
 #include "FakeSoundCloudApi.h"
 
 #include "base/AppSettings.h"
-#include "base/IDesktop.h"
-#include "base/IPrompts.h"
 #include "base/ServiceHosts.h"
 #include "base/TMessageQueue.h"
 #include "base/ThreadRegistry.h"
@@ -66,24 +65,6 @@ double Median(std::vector<double> v)
     return v.empty() ? 0 : v[v.size() / 2];
 }
 
-class SilentPrompts final : public IPrompts
-{
-public:
-    bool askYesNo(const QString&) override { return false; }
-    void information(const QString&) override {}
-    void warning(const QString&) override {}
-};
-
-class NoDesktop final : public IDesktop
-{
-public:
-    void openUrl(const QString&) override {}
-    void openFile(const QString&) override {}
-    void revealFile(const QString&) override {}
-    void openFolder(const QString&) override {}
-    void setClipboardText(const QString&) override {}
-};
-
 // Following users wired as the window wires it, without widgets.
 struct Rig
 {
@@ -95,8 +76,8 @@ struct Rig
     QItemSelectionModel peopleSelection{&people};
     QItemSelectionModel tracksSelection{&tracks};
     TDownloadEngine engine{downloads, gui};
-    SilentPrompts prompts;
-    NoDesktop desktop;
+    FakePrompts prompts; // answers No, as nobody is there
+    FakeDesktop desktop;
     TFollowing following{
         people,          peopleSelection, tracks,
         tracksSelection, engine.Intake(), engine.Workers(),

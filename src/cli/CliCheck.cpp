@@ -1,10 +1,10 @@
 #include "CliCheck.h"
 
 #include "CliDownloader.h"
+#include "CliPrompts.h"
 #include "TerminalText.h"
 #include "app/SingleInstance.h"
 #include "base/IDesktop.h"
-#include "base/IPrompts.h"
 #include "base/TMessageQueue.h"
 #include "base/TextHelpers.h"
 #include "base/ThreadRegistry.h"
@@ -41,22 +41,7 @@ int Usage(const QString& what = QString())
     return kExitUsage;
 }
 
-// Nothing here asks questions or opens windows; what core code tells goes to stderr.
-class TerminalPrompts final : public IPrompts
-{
-public:
-    bool askYesNo(const QString& text) override
-    {
-        std::fprintf(stderr, "%s (answered no)\n", qPrintable(text));
-        return false;
-    }
-    void information(const QString& text) override
-    {
-        std::fprintf(stderr, "%s\n", qPrintable(text));
-    }
-    void warning(const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
-};
-
+// Nothing here opens windows.
 class NoDesktop final : public IDesktop
 {
 public:
@@ -99,7 +84,7 @@ int RunCheckCommand(const QStringList& args, bool terminal,
     }
 
     TCliDownloader downloads(terminal);
-    TerminalPrompts prompts;
+    CliPrompts prompts;
     NoDesktop desktop;
     ListViewModel people({QStringLiteral("Auto Check"), QStringLiteral("Name"),
                           QStringLiteral("Tracks"), QStringLiteral("Downloads"),
