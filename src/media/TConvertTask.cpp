@@ -130,6 +130,19 @@ bool PublishOutput(const std::string& working, const std::string& path, std::str
     return false;
 }
 
+// The options of a task's input or output; with haltOnInvalid an unknown one is an error.
+bool ParseOptions(const std::string& options, bool haltOnInvalid, TFFOptionSet& set,
+                  std::string& error)
+{
+    if (!TFFOptionParser::Parse(options, set, error))
+        return false;
+    if (haltOnInvalid && !set.Unknown.empty()) {
+        error = "Unrecognized option '" + set.Unknown.front() + "'";
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 std::string TConvertTask::OutputWorkingName(const std::string& path)
@@ -255,12 +268,8 @@ bool TConvertTask::OpenInput(const std::string& path, const std::string& options
 {
     TState& s = *m_state;
     TFFOptionSet set;
-    if (!TFFOptionParser::Parse(options, set, error))
+    if (!ParseOptions(options, haltOnInvalid, set, error))
         return false;
-    if (haltOnInvalid && !set.Unknown.empty()) {
-        error = "Unrecognized option '" + set.Unknown.front() + "'";
-        return false;
-    }
     s.input = OpenMediaInput(path, {}, &s.interrupt, error);
     if (!s.input)
         return false;
@@ -283,12 +292,8 @@ bool TConvertTask::SetOutput(const std::string& path, const std::string& options
         return false;
     }
     TFFOptionSet set;
-    if (!TFFOptionParser::Parse(options, set, error))
+    if (!ParseOptions(options, haltOnInvalid, set, error))
         return false;
-    if (haltOnInvalid && !set.Unknown.empty()) {
-        error = "Unrecognized option '" + set.Unknown.front() + "'";
-        return false;
-    }
     // The output carries the input's audio only: video and subtitles are dropped ("-vn",
     // "-sn"), so a video bit rate has no stream to apply to and is ignored.
     const AVOutputFormat* format = av.av_guess_format(nullptr, path.c_str(), nullptr);
