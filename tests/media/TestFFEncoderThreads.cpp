@@ -120,6 +120,35 @@ private Q_SLOTS:
         QVERIFY(!events.terminates[0].Exception);
     }
 
+    // Another program takes the output's name while the conversion runs: the finished MP3
+    // does not replace that file, the task fails and its working file goes.
+    void nameTakenMeanwhileIsNotReplaced()
+    {
+        const QString output = m_dir.filePath(QStringLiteral("taken.mp3"));
+        TMessageQueue queue;
+        TFFEncoder encoder(queue);
+        EncoderEvents events;
+        startLong(encoder, events, output);
+        if (QTest::currentTestFailed())
+            return;
+        {
+            QFile other(output);
+            QVERIFY(other.open(QIODevice::WriteOnly));
+            other.write("someone else's");
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(events.ended(), 120000);
+
+        QCOMPARE(events.terminates.size(), size_t(2));
+        QVERIFY(!events.terminates[0].Finished);
+        QVERIFY(events.terminates[0].Exception);
+        QVERIFY2(events.terminates[0].ExceptionMsg.contains(QLatin1String("File exists")),
+                 qPrintable(events.terminates[0].ExceptionMsg));
+        QFile other(output);
+        QVERIFY(other.open(QIODevice::ReadOnly));
+        QCOMPARE(other.readAll(), QByteArray("someone else's"));
+        QVERIFY(!QFile::exists(output + QStringLiteral(".part")));
+    }
+
     // The close sequence's worst case: the encoder goes while it works. Its thread ends first,
     // and the events it had queued find no encoder.
     void destroyedWhileWorking()
