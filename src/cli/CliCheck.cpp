@@ -171,6 +171,9 @@ int RunCheckCommand(const QStringList& args, bool terminal,
             checks.Request().WithClient([](THttpCli& client) { client.Abort(); });
             if (download)
                 downloads.Interrupt();
+            // Between two checks no check is left to end the run.
+            else if (!checks.Busy())
+                QCoreApplication::exit(0);
         });
         if (download) {
             downloads.SetBusy([&checks] { return checks.Busy(); });

@@ -62,9 +62,10 @@ void installInterrupt(std::function<void()> onFirst)
 const char* const kDownloadUsage =
     "Usage: quillbrook-cli download LINK... [--save-to DIR]\n"
     "\n"
-    "Downloads SoundCloud track links into the save folder of your settings (or DIR), up to\n"
-    "ten at once, and exits when every job has ended: 0 when all finished, 1 otherwise (each\n"
-    "failed link is named with the reason). Ctrl+C stops the running downloads.\n";
+    "Downloads SoundCloud track links and YouTube video links (a video becomes an MP3) into\n"
+    "the save folder of your settings (or DIR), up to ten at once, and exits when every job\n"
+    "has ended: 0 when all finished, 1 otherwise (each failed link is named with the\n"
+    "reason). Ctrl+C stops the running downloads and conversions.\n";
 
 const char* const kFollowUsage =
     "Usage: quillbrook-cli follow add NAME... | remove NAME... | list |\n"
@@ -87,33 +88,14 @@ const char* const kVersionUsage =
     "Prints the program's version. With --check, asks our web site for the latest version\n"
     "and prints \"newer: X\" or \"latest\" (exit 0) or \"failed: reason\" (exit 1).\n";
 
+// Every command's help, one after the other.
 int usage(FILE* to)
 {
-    std::fputs(
-        "Usage: quillbrook-cli download LINK... [--save-to DIR]\n"
-        "       quillbrook-cli follow add NAME... | remove NAME... | list |\n"
-        "                             auto-check NAME on|off\n"
-        "       quillbrook-cli check [NAME...] [--download] | check --daily\n"
-        "       quillbrook-cli version [--check]\n"
-        "       quillbrook-cli --version | --help | COMMAND --help\n"
-        "\n"
-        "download: downloads SoundCloud track links into the save folder of your\n"
-        "settings (or DIR), up to ten at once, and exits when every job has ended: 0 when\n"
-        "all finished, 1 otherwise. Ctrl+C stops the running downloads.\n"
-        "\n"
-        "follow: changes and lists the followed users of the window (not while it runs:\n"
-        "exit code 3).\n"
-        "\n"
-        "check: looks for new tracks of the named followed users (all when none is\n"
-        "named); --download also downloads the newest of them as the settings say.\n"
-        "check --daily runs the daily check of the window's start: users with\n"
-        "auto-check on who were not checked today, downloads on. Exit code 1 when a\n"
-        "check or a download failed, 3 while the window runs.\n"
-        "\n"
-        "version: prints the program's version. With --check, asks our web site for the\n"
-        "latest version and prints \"newer: X\" or \"latest\" (exit 0) or \"failed: reason\"\n"
-        "(exit 1).\n",
-        to);
+    for (const char* text : {kDownloadUsage, kFollowUsage, kCheckUsage, kVersionUsage}) {
+        std::fputs(text, to);
+        std::fputs("\n", to);
+    }
+    std::fputs("quillbrook-cli --version | --help | COMMAND --help\n", to);
     return to == stdout ? 0 : 2;
 }
 
