@@ -52,12 +52,15 @@ TDownloadCounts DownloadTotals::Counts()
 {
     if (m_stale) {
         TDownloadCounts c;
+        // A conversion moves on without a status change of its row: count again next time.
+        bool conversionRuns = false;
         for (int row = 0; row < m_list.rowCount(); ++row) {
             const TDownloadJobs* job = m_state.DownloadJobs.Job(m_list.item(row).data);
             if (!job)
                 continue;
             const int status = job->t_Status.load();
             const int convert = job->t_ConvertStatus.load();
+            conversionRuns = conversionRuns || converting(convert);
             if (status == JOB_DOWNLOADING || (status == JOB_FINISHED && converting(convert)))
                 ++c.running;
             else if (status == JOB_QUEUED)
@@ -69,12 +72,7 @@ TDownloadCounts DownloadTotals::Counts()
                 ++c.finished;
         }
         m_counts = c;
-        // A conversion moves on without a status change of its row: count again next time.
-        m_stale = false;
-        for (int row = 0; row < m_list.rowCount() && !m_stale; ++row) {
-            const TDownloadJobs* job = m_state.DownloadJobs.Job(m_list.item(row).data);
-            m_stale = job && converting(job->t_ConvertStatus.load());
-        }
+        m_stale = conversionRuns;
     }
     m_counts.speed = m_state.Meter.TotalSpeed();
     return m_counts;

@@ -386,6 +386,10 @@ void TDownloadThread::Complete()
         if (QFile::exists(PageFile()))
             QFile::remove(PageFile());
     } else {
+        // A video goes on as a conversion: marked so before it counts as finished, so no one
+        // who sees it finished takes it for done.
+        if (m_WebsiteID == WEBSITE_YOUTUBE)
+            m_job.t_ConvertStatus = CONVERT_WAITING;
         m_job.t_Status = JOB_FINISHED;
         m_context.rows.SetIcon(m_JobArrayID, JOB_FINISHED);
     }
@@ -402,7 +406,6 @@ void TDownloadThread::Complete()
     if (finished && m_WebsiteID == WEBSITE_YOUTUBE) {
         // The working file stays in Temp; the conversion turns it into the audio file and
         // removes it. The handler only sets the conversion up, so the wait is short.
-        m_job.t_ConvertStatus = CONVERT_WAITING;
         m_context.gui.Send(WM_START_CONVERT, m_JobArrayID);
     }
     {
