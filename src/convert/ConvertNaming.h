@@ -11,6 +11,3 @@
 QString ConvertedFileName(const QString& folder, const QString& inputFileName,
                           const QString& extension, bool overwrite,
                           const std::function<bool(const QString&)>& exists);
-
-// text cut from the end, whole code points only, to at most maxBytes of UTF-8.
-QString CutToUtf8Bytes(const QString& text, qsizetype maxBytes);
