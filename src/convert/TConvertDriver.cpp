@@ -9,7 +9,6 @@
 #include "jobs/DownloadRows.h"
 #include "jobs/DownloadState.h"
 #include "jobs/JobEndReason.h"
-#include "jobs/ListViewModel.h"
 #include "language/LangStrings.h"
 #include "media/MediaRecords.h"
 #include "media/NativeFilters.h"
@@ -43,7 +42,7 @@ struct TDecoderCloser
 
 TConvertDriver::TConvertDriver(TDownloadState& state, ListViewModel& list, TMessageQueue& gui,
                                IPrompts& prompts)
-    : m_state(state), m_list(list), m_gui(gui), m_prompts(prompts)
+    : m_state(state), m_rows(list, gui), m_gui(gui), m_prompts(prompts)
 {
 }
 
@@ -80,16 +79,7 @@ void TConvertDriver::StopAll()
 
 void TConvertDriver::SetStatusText(int jobId, const QString& text)
 {
-    const int row = FindRowByJob(m_list, jobId);
-    if (row > 0 && m_list.item(row - 1).data > 0)
-        m_list.setText(row - 1, TDownloadRows::StatusColumn, text);
-}
-
-void TConvertDriver::SetCaption(int jobId, const QString& text)
-{
-    const int row = FindRowByJob(m_list, jobId);
-    if (row > 0 && m_list.item(row - 1).data > 0)
-        m_list.setText(row - 1, TDownloadRows::FileColumn, text);
+    m_rows.SetText(jobId, TDownloadRows::StatusColumn, text);
 }
 
 void TConvertDriver::Failed(int jobId, const QString& reason)
@@ -98,9 +88,7 @@ void TConvertDriver::Failed(int jobId, const QString& reason)
         SetConversionEndReason(*job, reason); // before the status: whoever sees it sees why
         job->t_ConvertStatus = CONVERT_FAILED;
     }
-    const int row = FindRowByJob(m_list, jobId);
-    if (row > 0)
-        m_list.setProgress(row - 1, -1.0, TDownloadRows::StatusColumn);
+    m_rows.SetProgress(jobId, -1.0);
     SetStatusText(jobId, Lang("Msg7_1"));
 }
 
@@ -209,10 +197,7 @@ void TConvertDriver::EncoderProgress(TFFEncoder* Sender, const TProgressInfo& in
         const qint64 percent =
             std::min<qint64>(info.CurrentDuration * 100 / info.TotalDuration, 100);
         SetStatusText(jobId, QStringLiteral("%1% (%2, %3)").arg(percent).arg(seconds, size));
-        const int row = FindRowByJob(m_list, jobId);
-        if (row > 0)
-            m_list.setProgress(row - 1, double(info.CurrentDuration) / double(info.TotalDuration),
-                               TDownloadRows::StatusColumn);
+        m_rows.SetProgress(jobId, double(info.CurrentDuration) / double(info.TotalDuration));
     } else {
         SetStatusText(jobId, QStringLiteral("N/A (%1, %2)").arg(seconds, size));
     }
@@ -249,9 +234,7 @@ void TConvertDriver::EncoderTerminate(TFFEncoder* Sender, const TTerminateInfo& 
     {
         job->t_ConvertStatus = CONVERT_DONE;
         SetStatusText(jobId, QStringLiteral("100%"));
-        const int row = FindRowByJob(m_list, jobId);
-        if (row > 0)
-            m_list.setProgress(row - 1, -1.0, TDownloadRows::StatusColumn);
+        m_rows.SetProgress(jobId, -1.0);
         const QString source = job->t_TempName.get();
         QFile::remove(source);
         {
@@ -259,6 +242,6 @@ void TConvertDriver::EncoderTerminate(TFFEncoder* Sender, const TTerminateInfo& 
             std::lock_guard lock(m_state.FileCreateLock);
             QDir().rmdir(QFileInfo(source).path());
         }
-        SetCaption(jobId, LastPathPart(output));
+        m_rows.SetText(jobId, TDownloadRows::FileColumn, LastPathPart(output));
     }
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "jobs/DownloadRows.h"
+
 #include <QString>
 
 #include <memory>
@@ -60,10 +62,9 @@ private:
     // command line.
     void Failed(int jobId, const QString& reason);
     void SetStatusText(int jobId, const QString& text);
-    void SetCaption(int jobId, const QString& text);
 
     TDownloadState& m_state;
-    ListViewModel& m_list;
+    TDownloadRows m_rows;
     TMessageQueue& m_gui;
     IPrompts& m_prompts;
     std::vector<std::unique_ptr<TEntry>> m_encoders;
