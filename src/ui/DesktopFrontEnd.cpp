@@ -89,8 +89,9 @@ bool DesktopFrontEnd::passToRunningCopy()
     if (AppActivation::HandOver(links, &reason) || links.isEmpty())
         return true;
     std::fprintf(stderr,
-                 "Quillbrook is already running but could not be reached (%s); "
-                 "these links were not added:\n",
+                 "Quillbrook is already running, or a quillbrook-cli follow or check command "
+                 "holds its followed users, and could not be reached (%s); these links were "
+                 "not added:\n",
                  qPrintable(reason));
     for (const QString& link : links)
         std::fprintf(stderr, "%s\n", qPrintable(link));
