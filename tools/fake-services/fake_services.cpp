@@ -130,6 +130,15 @@ int main(int argc, char** argv)
     }
     hosts.close();
 
+    // The users first: whoever reads the links may check them at once.
+    for (const QString& user : users) {
+        api.AddUser(user);
+        api.AddTracks(user, userTracks, size);
+        std::fprintf(stderr, "followed user %s: %d track(s) at the API%s\n", qPrintable(user),
+                     userTracks, grow ? ", one more at every check" : "");
+    }
+    api.SetGrowOnRequest(grow, size);
+
     static const char* const kNames[] = {"Morning Tide", "Copper Lanterns", "Slow River",
                                          "Night Market", "Paper Boats",     "Glasshouse"};
     for (int i = 0; i < tracks; ++i) {
@@ -147,13 +156,6 @@ int main(int argc, char** argv)
     for (const QString& link : watchLinks)
         std::printf("%s\n", qPrintable(link));
     std::fflush(stdout);
-    for (const QString& user : users) {
-        api.AddUser(user);
-        api.AddTracks(user, userTracks, size);
-        std::fprintf(stderr, "followed user %s: %d track(s) at the API%s\n", qPrintable(user),
-                     userTracks, grow ? ", one more at every check" : "");
-    }
-    api.SetGrowOnRequest(grow, size);
 
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);
