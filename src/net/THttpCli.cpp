@@ -118,6 +118,7 @@ private:
     bool followsRelocation() const
     {
         return m_followRelocation && m_parser.hasLocation() &&
+               m_parser.end() != THttpResponseParser::TEnd::Malformed &&
                m_relocations < m_locationChangeMaxCount;
     }
 
@@ -147,6 +148,7 @@ private:
     QString m_writeError;
     qint64 m_bodyStart = 0;
     int m_relocations = 0;
+    bool m_tooManyRelocations = false;
     TClock::time_point m_lastActivity;
 
     friend class THttpCli;
@@ -183,6 +185,7 @@ void THttpCli::TImpl::get()
     m_requestError = 0;
     m_writeFailed = false;
     m_writeError.clear();
+    m_tooManyRelocations = false;
     m_lastActivity = TClock::now();
 
     try {
@@ -261,8 +264,11 @@ void THttpCli::TImpl::run()
 
         // Past the last relocation allowed, the request ends as completed with the
         // redirect's status.
-        if (!followsRelocation())
+        if (!followsRelocation()) {
+            m_tooManyRelocations = m_followRelocation && m_parser.hasLocation() &&
+                                   m_parser.end() != THttpResponseParser::TEnd::Malformed;
             return;
+        }
         ++m_relocations;
         cutStream();
         m_location = url.resolve(m_parser.location());
@@ -557,7 +563,10 @@ bool THttpCli::TImpl::headerEnd()
     }
     m_bodyStart = streamPos();
     m_state = httpWaitingBody;
-    return running();
+    return fire([&] {
+        if (m_owner.OnHeaderEnd)
+            m_owner.OnHeaderEnd(m_owner);
+    });
 }
 
 bool THttpCli::TImpl::bodyData(const char* data, std::size_t size)
@@ -740,6 +749,30 @@ QString THttpCli::ReasonPhrase() const
 std::int64_t THttpCli::ContentLength() const
 {
     return m_impl->m_contentLength;
+}
+bool THttpCli::Chunked() const
+{
+    return m_impl->m_parser.chunked();
+}
+QString THttpCli::LocationHeader() const
+{
+    return QString::fromLatin1(QByteArrayView(m_impl->m_parser.location()));
+}
+bool THttpCli::Relocating() const
+{
+    return m_impl->followsRelocation();
+}
+bool THttpCli::ResponseComplete() const
+{
+    return m_impl->m_parser.end() == THttpResponseParser::TEnd::Complete;
+}
+QString THttpCli::ResponseError() const
+{
+    return QString::fromLatin1(QByteArrayView(m_impl->m_parser.error()));
+}
+bool THttpCli::TooManyRelocations() const
+{
+    return m_impl->m_tooManyRelocations;
 }
 QString THttpCli::Location() const
 {

@@ -44,6 +44,9 @@ public:
     TOnCommand OnCommand;
     // After each non-empty response header line is in RcvdHeader, redirects included.
     TNotifyEvent OnHeaderData;
+    // After the whole header of each response, redirects included, before any of its body:
+    // the status, the framing and the Location below are final for this response.
+    TNotifyEvent OnHeaderEnd;
     // After each piece of body (1 to 8192 bytes) has been written to RcvdStream. The body of
     // a redirect that is followed is neither written nor reported.
     TDocDataEvent OnDocData;
@@ -83,7 +86,21 @@ public:
     QString LastResponse() const;
     int StatusCode() const;
     QString ReasonPhrase() const;
+    // The current response's one Content-Length; -1 when it has none. A chunked body
+    // (Chunked) is framed by its chunks whatever this says.
     std::int64_t ContentLength() const;
+    bool Chunked() const;
+    // The current response's Location field; empty when it has none.
+    QString LocationHeader() const;
+    // The current response will be followed to its Location: its body is not the document.
+    bool Relocating() const;
+    // The current response ended where its framing says (not by a close or a stop).
+    bool ResponseComplete() const;
+    // Why the current response could not be read (conflicting lengths, a bad chunk size);
+    // empty when it could. Such a response ends as a closed connection would.
+    QString ResponseError() const;
+    // The last request ended at a redirect because LocationChangeMaxCount were followed.
+    bool TooManyRelocations() const;
     // The address being fetched, updated on each relocation.
     QString Location() const;
     THttpState State() const;

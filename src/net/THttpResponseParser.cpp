@@ -86,6 +86,25 @@ std::int64_t parseLength(std::string_view s)
     return value;
 }
 
+// A Content-Length value, which may list the same number more than once ("42, 42"); -1 when
+// it is not a number, -2 when the listed numbers differ.
+std::int64_t listedLength(std::string_view value)
+{
+    std::int64_t length = -1;
+    bool first = true;
+    for (;;) {
+        const std::size_t comma = value.find(',');
+        const std::int64_t item = parseLength(value.substr(0, comma));
+        if (!first && item != length)
+            return -2;
+        length = item;
+        first = false;
+        if (comma == std::string_view::npos)
+            return length;
+        value.remove_prefix(comma + 1);
+    }
+}
+
 std::string_view withoutLineEnd(std::string_view line)
 {
     if (!line.empty() && line.back() == '\n')
@@ -103,6 +122,7 @@ void THttpResponseParser::reset(bool keepAliveByDefault)
 {
     m_phase = TPhase::StatusLine;
     m_end = TEnd::Open;
+    m_error.clear();
     m_line.clear();
     m_headerBytes = 0;
     m_trailerBytes = 0;
@@ -115,6 +135,7 @@ void THttpResponseParser::reset(bool keepAliveByDefault)
     m_reason.clear();
     m_version.clear();
     m_contentLength = -1;
+    m_lengthSeen = false;
     m_contentType.clear();
     m_chunked = false;
     m_transferEncoded = false;
@@ -148,6 +169,12 @@ bool THttpResponseParser::lineLimitExceeded(std::size_t more) const
     return false;
 }
 
+void THttpResponseParser::fail(const char* why)
+{
+    m_error = why;
+    finish(TEnd::Malformed);
+}
+
 void THttpResponseParser::finish(TEnd how)
 {
     m_end = how;
@@ -166,7 +193,8 @@ std::size_t THttpResponseParser::feed(const char* data, std::size_t size)
             const auto* lf = static_cast<const char*>(std::memchr(start, '\n', avail));
             const std::size_t take = lf ? std::size_t(lf - start + 1) : avail;
             if (lineLimitExceeded(take)) {
-                finish(TEnd::Malformed);
+                fail(m_line.size() + take > kMaxLine + 2 ? "a line is longer than 64 KiB"
+                                                         : "the header is larger than 1 MiB");
                 return pos;
             }
             if (m_phase == TPhase::StatusLine || m_phase == TPhase::Header)
@@ -271,7 +299,7 @@ bool THttpResponseParser::processLine(std::string_view line)
         return processChunkSize(line);
     case TPhase::ChunkDataEnd:
         if (!line.empty()) {
-            finish(TEnd::Malformed);
+            fail("a chunk is longer than its size says");
             return false;
         }
         m_phase = TPhase::ChunkSize;
@@ -296,7 +324,7 @@ bool THttpResponseParser::processStatusLine(std::string_view line)
     const bool valid = line.substr(0, 5) == "HTTP/" && digits + 3 <= line.size() &&
                        isDigit(line[digits + 1]) && isDigit(line[digits + 2]);
     if (!valid) {
-        finish(TEnd::Malformed);
+        fail("no HTTP status line");
         return false;
     }
     m_version = std::string(line.substr(5, 3));
@@ -308,6 +336,7 @@ bool THttpResponseParser::processStatusLine(std::string_view line)
     m_reason = std::string(reason);
     m_hasStatus = true;
     m_contentLength = -1;
+    m_lengthSeen = false;
     m_contentType.clear();
     m_chunked = false;
     m_transferEncoded = false;
@@ -320,7 +349,8 @@ bool THttpResponseParser::processStatusLine(std::string_view line)
 bool THttpResponseParser::processHeaderLine(std::string_view line)
 {
     if (!line.empty()) {
-        readField(line);
+        if (!readField(line))
+            return false;
         return m_sink.headerLine(line, false);
     }
     if (m_status == 100 && m_version == "1.1") {
@@ -352,19 +382,27 @@ bool THttpResponseParser::processHeaderLine(std::string_view line)
     return m_sink.headerEnd();
 }
 
-void THttpResponseParser::readField(std::string_view line)
+bool THttpResponseParser::readField(std::string_view line)
 {
     const std::size_t colon = line.find(':');
     if (colon == std::string_view::npos)
-        return;
+        return true;
     // A name with blanks in it or around it is no field name ("Content-Length :" is not
     // Content-Length, and a line starting with a blank continues the line before).
     const std::string_view name = line.substr(0, colon);
     if (std::any_of(name.begin(), name.end(), isBlank))
-        return;
+        return true;
     const std::string_view value = trimmed(line.substr(colon + 1));
     if (equalNoCase(name, "content-length")) {
-        m_contentLength = parseLength(value);
+        // One length for the body, however often it is repeated; two different ones leave
+        // no way to tell where the body ends.
+        const std::int64_t length = listedLength(value);
+        if (length == -2 || (m_lengthSeen && length != m_contentLength)) {
+            fail("conflicting Content-Length values");
+            return false;
+        }
+        m_lengthSeen = true;
+        m_contentLength = length;
     } else if (equalNoCase(name, "transfer-encoding")) {
         // The codings of all such lines form one list; the body is chunked only when
         // "chunked" is the last of them. Any other coding leaves the length to the close.
@@ -382,6 +420,7 @@ void THttpResponseParser::readField(std::string_view line)
         else if (hasToken(value, "keep-alive"))
             m_keepAlive = true;
     }
+    return true;
 }
 
 bool THttpResponseParser::processChunkSize(std::string_view line)
@@ -395,7 +434,7 @@ bool THttpResponseParser::processChunkSize(std::string_view line)
         // 16 hex digits at most, and the size must fit a signed 64-bit count.
         if (i - first >= 16 ||
             value > (std::uint64_t(std::numeric_limits<std::int64_t>::max()) >> 4)) {
-            finish(TEnd::Malformed);
+            fail("a chunk size is too large");
             return false;
         }
         value = value * 16 + std::uint64_t(hexValue(line[i]));
@@ -404,7 +443,7 @@ bool THttpResponseParser::processChunkSize(std::string_view line)
     while (i < line.size() && isBlank(line[i]))
         ++i;
     if (!hadDigits || (i < line.size() && line[i] != ';')) {
-        finish(TEnd::Malformed);
+        fail("a chunk size is not a hexadecimal number");
         return false;
     }
     if (value == 0) {

@@ -49,6 +49,8 @@ public:
     void connectionClosed();
 
     TEnd end() const { return m_end; }
+    // Why the response is Malformed; empty otherwise.
+    const std::string& error() const { return m_error; }
     bool finished() const { return m_end != TEnd::Open; }
     // The connection may carry another request: the response ended by its framing and the
     // server asked to keep the connection.
@@ -87,12 +89,15 @@ private:
     bool processStatusLine(std::string_view line);
     bool processHeaderLine(std::string_view line);
     bool processChunkSize(std::string_view line);
-    void readField(std::string_view line);
+    // False when the field makes the response unreadable (conflicting lengths).
+    bool readField(std::string_view line);
     void finish(TEnd how);
+    void fail(const char* why);
 
     TSink& m_sink;
     TPhase m_phase = TPhase::StatusLine;
     TEnd m_end = TEnd::Open;
+    std::string m_error;
     std::string m_line; // the line being gathered, line end included
     std::size_t m_headerBytes = 0;
     std::size_t m_trailerBytes = 0;
@@ -106,6 +111,7 @@ private:
     std::string m_reason;
     std::string m_version;
     std::int64_t m_contentLength = -1;
+    bool m_lengthSeen = false; // a Content-Length field came, valid or not
     std::string m_contentType;
     bool m_chunked = false;
     bool m_transferEncoded = false; // a Transfer-Encoding line named a coding

@@ -371,6 +371,82 @@ private Q_SLOTS:
                  out.t_Status == 200 ? QString("HTTP/1.0 200 OK") : QString("HTTP/1.1 302 Moved"));
     }
 
+    // What a reply's header and framing said, as the client read them: seen at the end of
+    // each header (OnHeaderEnd) and after Get. "loop" answers every request with a
+    // redirect to itself.
+    void framingAsRead_data()
+    {
+        QTest::addColumn<QByteArray>("response");
+        QTest::addColumn<QString>("atHeaderEnd"); // status, length, chunked, relocating
+        QTest::addColumn<bool>("complete");
+        QTest::addColumn<QString>("error");
+        QTest::addColumn<bool>("tooMany");
+        QTest::addColumn<int>("requests");
+
+        QTest::newRow("length") << ok("hello") << "200 5 - -" << true << "" << false << 1;
+        QTest::newRow("200 without a reason, other fields mentioning lengths")
+            << QByteArray("HTTP/1.1 200\r\nX-Goog-Stored-Content-Length: 9\r\n"
+                          "X-Note: HTTP/1.1 404 Not Found\r\nContent-Length: 3\r\n\r\nabc")
+            << "200 3 - -" << true << "" << false << 1;
+        QTest::newRow("until the close") << QByteArray("HTTP/1.0 200 OK\r\n\r\nabc") << "200 -1 - -"
+                                         << false << "" << false << 1;
+        QTest::newRow("chunked to its end")
+            << "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n" +
+                   TScriptedReply::Chunked({"ab", "c"})
+            << "200 -1 chunked -" << true << "" << false << 1;
+        QTest::newRow("chunked, closed before the last chunk")
+            << QByteArray("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n2\r\nab\r\n")
+            << "200 -1 chunked -" << false << "" << false << 1;
+        QTest::newRow("two different lengths")
+            << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 5\r\nContent-Length: 3\r\n\r\n"
+                          "abcde")
+            << "" << false << "conflicting Content-Length values" << false << 1;
+        QTest::newRow("a redirect with two lengths is not followed")
+            << QByteArray("HTTP/1.1 302 Found\r\nLocation: /next\r\nContent-Length: 1\r\n"
+                          "Content-Length: 2\r\n\r\nab")
+            << "" << false << "conflicting Content-Length values" << false << 1;
+        QTest::newRow("redirected to itself")
+            << QByteArray("loop") << "302 0 - relocating" << true << "" << true << 6;
+    }
+    void framingAsRead()
+    {
+        QFETCH(QByteArray, response);
+        QFETCH(QString, atHeaderEnd);
+        TTestHttpServer server;
+        if (response == "loop") {
+            server.SetHandler([](const TRecordedRequest& r) {
+                return TScriptedReply::Redirect(302, r.t_Target);
+            });
+        } else {
+            server.Enqueue(TScriptedReply().Send(response));
+        }
+        THttpCli cli;
+        QStringList seen;
+        cli.OnHeaderEnd = [&](THttpCli& c) {
+            seen << QStringLiteral("%1 %2 %3 %4")
+                        .arg(c.StatusCode())
+                        .arg(c.ContentLength())
+                        .arg(c.Chunked() ? "chunked" : "-")
+                        .arg(c.Relocating() ? "relocating" : "-");
+        };
+        QBuffer stream;
+        stream.open(QIODevice::WriteOnly);
+        fetch(cli, server.Url("/start"), &stream);
+        // Every response of a chain ends its header once; the last one of a loop is not
+        // followed any more.
+        if (response == "loop") {
+            QCOMPARE(seen.size(), 6);
+            QCOMPARE(seen.first(), atHeaderEnd);
+            QCOMPARE(seen.last(), QStringLiteral("302 0 - -"));
+        } else {
+            QCOMPARE(seen, atHeaderEnd.isEmpty() ? QStringList() : QStringList{atHeaderEnd});
+        }
+        QTEST(cli.ResponseComplete(), "complete");
+        QTEST(cli.ResponseError(), "error");
+        QTEST(cli.TooManyRelocations(), "tooMany");
+        QTEST(int(server.Requests().size()), "requests");
+    }
+
     // A followed redirect's body is the redirect's own: it never reaches OnDocData or the
     // stream, which keeps what it held before the request.
     void redirectBodyIsDropped_data()

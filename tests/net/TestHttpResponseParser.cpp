@@ -166,6 +166,37 @@ private Q_SLOTS:
         QTest::newRow("status line without line end at close")
             << QByteArray("HTTP/1.0 200 OK") << true << QByteArray("S:HTTP/1.0 200 OK\n")
             << QByteArray() << 200 << TEnd::Closed << false << 0;
+        QTest::newRow("the same length twice is one length")
+            << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 3\r\nContent-Length: 3\r\n\r\nabc")
+            << false
+            << QByteArray("S:HTTP/1.1 200 OK\nH:Content-Length: 3\nH:Content-Length: 3\n"
+                          "end-of-header\n")
+            << QByteArray("abc") << 200 << TEnd::Complete << false << 0;
+        QTest::newRow("a length listed twice in one field")
+            << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 3 , 3\r\n\r\nabc") << false
+            << QByteArray("S:HTTP/1.1 200 OK\nH:Content-Length: 3 , 3\nend-of-header\n")
+            << QByteArray("abc") << 200 << TEnd::Complete << false << 0;
+        QTest::newRow("two different lengths end the response")
+            << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 5\r\nContent-Length: 3\r\n\r\nabc")
+            << true << QByteArray("S:HTTP/1.1 200 OK\nH:Content-Length: 5\n") << QByteArray() << 200
+            << TEnd::Malformed << false << 5;
+        QTest::newRow("two different lengths in one field")
+            << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 3, 4\r\n\r\nabc") << true
+            << QByteArray("S:HTTP/1.1 200 OK\n") << QByteArray() << 200 << TEnd::Malformed << false
+            << 5;
+        QTest::newRow("a length and one that is no number")
+            << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 3\r\nContent-Length: x\r\n\r\nabc")
+            << true << QByteArray("S:HTTP/1.1 200 OK\nH:Content-Length: 3\n") << QByteArray() << 200
+            << TEnd::Malformed << false << 5;
+        QTest::newRow("fields that merely mention the length or the status are no length")
+            << QByteArray("HTTP/1.1 200 OK\r\nX-Goog-Stored-Content-Length: 2\r\n"
+                          "X-Status: HTTP/1.1 404 Not Found\r\nContent-Length: 4\r\n"
+                          "Content-Length-Hint: 9\r\n\r\nabcd")
+            << false
+            << QByteArray("S:HTTP/1.1 200 OK\nH:X-Goog-Stored-Content-Length: 2\n"
+                          "H:X-Status: HTTP/1.1 404 Not Found\nH:Content-Length: 4\n"
+                          "H:Content-Length-Hint: 9\nend-of-header\n")
+            << QByteArray("abcd") << 200 << TEnd::Complete << false << 0;
         QTest::newRow("non-numeric content-length reads until close")
             << QByteArray("HTTP/1.0 200 OK\r\nContent-Length: 12x\r\n\r\nabc") << true
             << QByteArray("S:HTTP/1.0 200 OK\nH:Content-Length: 12x\nend-of-header\n")
@@ -206,34 +237,51 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<bool>("hasStatus");
         QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("error"); // why it is malformed; empty: it is not
 
         const QByteArray ok = "HTTP/1.1 200 OK\r\n";
         const QByteArray chunked = ok + "Transfer-Encoding: chunked\r\n\r\n";
+        const QString longLine = QStringLiteral("a line is longer than 64 KiB");
+        const QString notHex = QStringLiteral("a chunk size is not a hexadecimal number");
+        const QString tooLarge = QStringLiteral("a chunk size is too large");
         QTest::newRow("status line over 64 KiB")
-            << "HTTP/1.1 200 " + QByteArray(70000, 'x') << false << QByteArray();
+            << "HTTP/1.1 200 " + QByteArray(70000, 'x') << false << QByteArray() << longLine;
         QTest::newRow("header line over 64 KiB")
-            << ok + "X-Long: " + QByteArray(70000, 'x') + "\r\n\r\nbody" << true << QByteArray();
+            << ok + "X-Long: " + QByteArray(70000, 'x') + "\r\n\r\nbody" << true << QByteArray()
+            << longLine;
         QTest::newRow("header over 1 MiB in short lines")
-            << ok + QByteArray("X-A: b\r\n").repeated(200000) << true << QByteArray();
+            << ok + QByteArray("X-A: b\r\n").repeated(200000) << true << QByteArray()
+            << "the header is larger than 1 MiB";
         QTest::newRow("chunk size of 17 hex digits")
             << chunked + "00000000000000001\r\nx\r\n0\r\n\r\n"
-            << true << QByteArray();
+            << true << QByteArray() << tooLarge;
         QTest::newRow("chunk size overflowing 64 bits")
-            << chunked + "FFFFFFFFFFFFFFFF\r\nx" << true << QByteArray();
-        QTest::newRow("chunk size not hex") << chunked + "zz\r\nx\r\n" << true << QByteArray();
-        QTest::newRow("chunk size empty") << chunked + "\r\nx\r\n" << true << QByteArray();
-        QTest::newRow("chunk data not followed by line end") << chunked + "3\r\nabcdef\r\n0\r\n\r\n"
-                                                             << true << QByteArray("abc");
+            << chunked + "FFFFFFFFFFFFFFFF\r\nx" << true << QByteArray() << tooLarge;
+        QTest::newRow("chunk size not hex") << chunked + "zz\r\nx\r\n"
+                                            << true << QByteArray() << notHex;
+        QTest::newRow("chunk size empty") << chunked + "\r\nx\r\n"
+                                          << true << QByteArray() << notHex;
+        QTest::newRow("chunk data not followed by line end")
+            << chunked + "3\r\nabcdef\r\n0\r\n\r\n"
+            << true << QByteArray("abc") << "a chunk is longer than its size says";
+        QTest::newRow("two different lengths")
+            << ok + "Content-Length: 100000\r\nContent-Length: 50000\r\n\r\n" +
+                   QByteArray(100000, 'b')
+            << true << QByteArray() << "conflicting Content-Length values";
+        QTest::newRow("not HTTP at all")
+            << QByteArray("SSH-2.0-OpenSSH\r\n") << false << QByteArray() << "no HTTP status line";
         QTest::newRow("negative content-length reads until close")
-            << ok + "Content-Length: -5\r\n\r\nabc" << true << QByteArray("abc");
+            << ok + "Content-Length: -5\r\n\r\nabc" << true << QByteArray("abc") << QString();
     }
 
-    // Bad framing ends the response as a closed connection would; memory stays bounded.
+    // Bad framing ends the response as a closed connection would, and says why; memory
+    // stays bounded.
     void hostileInput()
     {
         QFETCH(QByteArray, bytes);
         QFETCH(bool, hasStatus);
         QFETCH(QByteArray, body);
+        QFETCH(QString, error);
 
         TRecordingSink sink;
         THttpResponseParser parser(sink);
@@ -246,7 +294,12 @@ private Q_SLOTS:
         QVERIFY(!parser.reusable());
         QCOMPARE(parser.hasStatus(), hasStatus);
         QCOMPARE(QByteArray::fromStdString(sink.t_Body), body);
+        QCOMPARE(QString::fromStdString(parser.error()), error);
+        QCOMPARE(parser.end() == TEnd::Malformed, !error.isEmpty());
         QVERIFY(sink.t_Events.size() < 2 * THttpResponseParser::kMaxHeader);
+        // A new response starts without the old one's fault.
+        parser.reset();
+        QVERIFY(parser.error().empty());
     }
 
     // A large buffer fed at once still comes out in pieces of at most 8192 bytes.
