@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QTemporaryFile>
 
+#include <algorithm>
 #include <memory>
 
 QString TSearchSoundCloudInfoThread::RequestURL(const QString& name)
@@ -101,7 +102,7 @@ bool TSearchSoundCloudInfoThread::Fetch(QIODevice& file)
     client->SetMultiThreaded(true);
     client->OnCommand = [](THttpCli&, QString&) {
     };
-    client->OnHeaderData = [this](THttpCli& c) {
+    client->OnHeaderEnd = [this](THttpCli& c) {
         HttpCliHeaderData(c);
     };
     client->OnDocData = [this](THttpCli& c, const char*, int len) {
@@ -117,9 +118,22 @@ bool TSearchSoundCloudInfoThread::Fetch(QIODevice& file)
     client->SetRcvdStream(nullptr);
     m_outcome.status = m_sawStatus ? m_status : 0;
     const QString reason = client->ReasonPhrase();
+    const bool tooManyRelocations = client->TooManyRelocations();
+    const int relocationLimit = client->LocationChangeMaxCount();
+    const QString unreadable = client->ResponseError();
     client.reset();
 
-    if (!m_sawStatus) {
+    if (tooManyRelocations) {
+        m_outcome.failure =
+            QStringLiteral("too many redirects (more than %1)").arg(relocationLimit);
+        return false;
+    }
+    if (!unreadable.isEmpty()) {
+        m_outcome.failure = QStringLiteral("the reply cannot be read: %1").arg(unreadable);
+        return false;
+    }
+    // A redirect that was followed and never answered is no reply either.
+    if (!m_sawStatus || m_relocating) {
         m_outcome.failure = QStringLiteral("no reply: %1").arg(reason);
         return false;
     }
@@ -144,28 +158,14 @@ bool TSearchSoundCloudInfoThread::Fetch(QIODevice& file)
 
 void TSearchSoundCloudInfoThread::HttpCliHeaderData(THttpCli& client)
 {
-    const QStringList& header = client.RcvdHeader();
-    if (header.isEmpty())
-        return;
-    // The status line starts each response of a relocation chain: its counts start anew.
-    if (header.size() == 1) {
-        m_sawStatus = true;
-        m_status = client.StatusCode();
-        m_reason = client.ReasonPhrase();
-        m_TotolBytes = 0;
-        m_RectBytes = 0;
-        m_relocating = false;
-        return;
-    }
-    const QString line = header.constLast().trimmed();
-    const QString name = line.section(QLatin1Char(':'), 0, 0).trimmed();
-    if (name.compare(QLatin1String("Content-Length"), Qt::CaseInsensitive) == 0) {
-        bool ok = false;
-        const qint64 length = line.section(QLatin1Char(':'), 1).trimmed().toLongLong(&ok);
-        m_TotolBytes = ok && length > 0 ? length : 0;
-    } else if (name.compare(QLatin1String("Location"), Qt::CaseInsensitive) == 0) {
-        m_relocating = true;
-    }
+    // Each response of a relocation chain, once its header is complete: status and length
+    // as the client read them from the status line and the framing.
+    m_sawStatus = true;
+    m_status = client.StatusCode();
+    m_reason = client.ReasonPhrase();
+    m_TotolBytes = client.Chunked() ? 0 : std::max<std::int64_t>(0, client.ContentLength());
+    m_RectBytes = 0;
+    m_relocating = client.Relocating();
 }
 
 void TSearchSoundCloudInfoThread::HttpCliDocData(THttpCli& client, int len)

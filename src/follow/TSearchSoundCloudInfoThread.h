@@ -94,7 +94,7 @@ private:
     QString m_reason;
     std::int64_t m_TotolBytes = 0; // announced length; 0 when none
     std::int64_t m_RectBytes = 0;  // body bytes received
-    bool m_relocating = false;     // the response names another address
+    bool m_relocating = false;     // the response is followed to another address
     bool m_oversize = false;       // the reply passed kMaxReplyBytes and was abandoned
 
     TCheckOutcome m_outcome;

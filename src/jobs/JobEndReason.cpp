@@ -37,6 +37,26 @@ QString EndReasonIncomplete(qint64 received, qint64 announced)
     return QStringLiteral("Transfer ended after %1 of %2 bytes").arg(received).arg(announced);
 }
 
+QString EndReasonChunksCut(qint64 received)
+{
+    return QStringLiteral("Transfer ended after %1 bytes, before the last chunk").arg(received);
+}
+
+QString EndReasonTooManyRedirects(int limit)
+{
+    return QStringLiteral("Too many redirects (more than %1)").arg(limit);
+}
+
+QString EndReasonBadReply(const QString& error)
+{
+    return QStringLiteral("Unreadable reply: ") + error;
+}
+
+QString EndReasonPageTooLarge(qint64 limit)
+{
+    return QStringLiteral("The page is larger than %1 MiB").arg(limit / (1024 * 1024));
+}
+
 QString EndReasonConversion(const QString& error)
 {
     return QStringLiteral("Conversion failed: ") + error;

@@ -19,6 +19,14 @@ QString EndReasonNoStream();
 QString EndReasonDisk(const QString& error);
 // The reply ended before all the bytes it announced (or announced none).
 QString EndReasonIncomplete(qint64 received, qint64 announced);
+// A chunked reply ended before its last chunk.
+QString EndReasonChunksCut(qint64 received);
+// The relocation chain was still going after the client's limit of hops.
+QString EndReasonTooManyRedirects(int limit);
+// The reply could not be read as HTTP (two different lengths, a broken chunk).
+QString EndReasonBadReply(const QString& error);
+// A page larger than a page can be.
+QString EndReasonPageTooLarge(qint64 limit);
 QString EndReasonConversion(const QString& error);
 
 // For the conversion driver: records that the job's conversion failed and why. Any thread.

@@ -148,7 +148,6 @@ private:
     QString m_writeError;
     qint64 m_bodyStart = 0;
     int m_relocations = 0;
-    bool m_tooManyRelocations = false;
     TClock::time_point m_lastActivity;
 
     friend class THttpCli;
@@ -185,7 +184,6 @@ void THttpCli::TImpl::get()
     m_requestError = 0;
     m_writeFailed = false;
     m_writeError.clear();
-    m_tooManyRelocations = false;
     m_lastActivity = TClock::now();
 
     try {
@@ -264,11 +262,8 @@ void THttpCli::TImpl::run()
 
         // Past the last relocation allowed, the request ends as completed with the
         // redirect's status.
-        if (!followsRelocation()) {
-            m_tooManyRelocations = m_followRelocation && m_parser.hasLocation() &&
-                                   m_parser.end() != THttpResponseParser::TEnd::Malformed;
+        if (!followsRelocation())
             return;
-        }
         ++m_relocations;
         cutStream();
         m_location = url.resolve(m_parser.location());
@@ -772,7 +767,10 @@ QString THttpCli::ResponseError() const
 }
 bool THttpCli::TooManyRelocations() const
 {
-    return m_impl->m_tooManyRelocations;
+    const TImpl& d = *m_impl;
+    return d.m_followRelocation && d.m_parser.hasLocation() &&
+           d.m_parser.end() != THttpResponseParser::TEnd::Malformed &&
+           d.m_relocations >= d.m_locationChangeMaxCount;
 }
 QString THttpCli::Location() const
 {

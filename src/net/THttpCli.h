@@ -99,7 +99,8 @@ public:
     // Why the current response could not be read (conflicting lengths, a bad chunk size);
     // empty when it could. Such a response ends as a closed connection would.
     QString ResponseError() const;
-    // The last request ended at a redirect because LocationChangeMaxCount were followed.
+    // The current response names a Location that is not followed because
+    // LocationChangeMaxCount relocations were followed already: the request ends with it.
     bool TooManyRelocations() const;
     // The address being fetched, updated on each relocation.
     QString Location() const;

@@ -4,11 +4,12 @@
 #include "base/IniFile.h"
 #include "base/ProgramVersion.h"
 #include "base/ThreadRegistry.h"
+#include "net/EHttpException.h"
 #include "net/THttpCli.h"
 #include "worker/GuardedRequest.h"
 
 #include <QDir>
-#include <QFile>
+#include <QTemporaryFile>
 
 namespace {
 
@@ -20,17 +21,6 @@ QString deepCopy(const QString& s)
 TVersionOutcome failed(const QString& reason)
 {
     return {TVersionOutcome::Failed, {}, reason};
-}
-
-// Why a request that did not bring a 200 reply failed, as a person would say it.
-QString requestFailure(const THttpCli& client)
-{
-    if (!client.RcvdHeader().isEmpty())
-        return QStringLiteral("the server answered %1 %2")
-            .arg(client.StatusCode())
-            .arg(client.ReasonPhrase());
-    const QString reason = client.ReasonPhrase();
-    return reason.isEmpty() ? QStringLiteral("no connection") : reason;
 }
 
 } // namespace
@@ -71,28 +61,34 @@ TVersionOutcome TCheckNewVerThread::Execute(TShared& shared, const TRequest& req
 {
     if (!QDir().mkpath(request.dataDir))
         return failed(QStringLiteral("cannot create the folder %1").arg(request.dataDir));
-    const QString localCopy = request.dataDir + QStringLiteral("ver.ini");
-    auto file = std::make_unique<QFile>(localCopy);
-    if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        const QString error = file->errorString();
-        file.reset();
-        QFile::remove(localCopy);
-        return failed(QStringLiteral("cannot write %1: %2").arg(localCopy, error));
-    }
+    // A file of this check's own, created exclusively (unnamed where the system allows): a
+    // link or file planted under any name in the data folder is never written through, and
+    // nothing is left when it is closed.
+    QTemporaryFile file(request.dataDir + QStringLiteral("ver-XXXXXX.ini"));
+    if (!file.open())
+        return failed(QStringLiteral("cannot create a file in %1: %2")
+                          .arg(request.dataDir, file.errorString()));
 
     qint64 received = 0;
     bool oversized = false;
+    // The reply's own status, kept from its header: a later failure replaces the client's.
+    int status = 0;
+    QString reason;
     THttpCli client;
     client.SetMultiThreaded(true);
     client.SetURL(request.url);
     client.SetTimeout(static_cast<unsigned>(std::max<long long>(1, request.idleTimeout.count())));
-    client.SetRcvdStream(file.get());
+    client.SetRcvdStream(&file);
     // A deadline or a stop that came before the client was reachable ends it here.
     client.OnCommand = [&shared](THttpCli& c, QString&) {
         if (shared.deadlinePassed.load() || shared.stopped.load())
             c.Abort();
     };
-    client.OnHeaderData = [](THttpCli&) {
+    client.OnHeaderEnd = [&](THttpCli& c) {
+        if (c.Relocating())
+            return;
+        status = c.StatusCode();
+        reason = c.ReasonPhrase();
     };
     client.OnDocData = [&](THttpCli& c, const char*, int len) {
         received += len;
@@ -101,11 +97,15 @@ TVersionOutcome TCheckNewVerThread::Execute(TShared& shared, const TRequest& req
             c.Abort();
         }
     };
+    TRequestFailure failure;
     const bool returned = !shared.deadlinePassed.load() && !shared.stopped.load() &&
-                          GuardedGet(shared.request, client);
+                          GuardedGet(shared.request, client, failure);
     client.SetRcvdStream(nullptr);
-    const bool written = file->flush() && file->error() == QFileDevice::NoError;
-    file.reset();
+    const bool written = file.flush() && file.error() == QFileDevice::NoError;
+    // The disk's fault shows as a failed request or at the last write-out.
+    QString writeError;
+    if (failure.code == httperrStreamWrite || !written)
+        writeError = file.error() != QFileDevice::NoError ? file.errorString() : failure.message;
 
     TVersionOutcome outcome;
     if (shared.stopped.load()) {
@@ -114,15 +114,29 @@ TVersionOutcome TCheckNewVerThread::Execute(TShared& shared, const TRequest& req
         outcome = failed(QStringLiteral("no answer in time"));
     } else if (oversized) {
         outcome = failed(QStringLiteral("the reply is larger than %1 KiB").arg(kReplyCap / 1024));
-    } else if (!returned || client.StatusCode() != 200) {
-        outcome = failed(requestFailure(client));
-    } else if (client.ContentLength() >= 0 && client.ContentLength() != received) {
+    } else if (!writeError.isEmpty()) {
+        // The disk's fault, not the server's: the client reports it as a failed request.
+        outcome = failed(
+            QStringLiteral("cannot save the reply in %1: %2").arg(request.dataDir, writeError));
+    } else if (client.TooManyRelocations()) {
+        outcome = failed(QStringLiteral("too many redirects (more than %1)")
+                             .arg(client.LocationChangeMaxCount()));
+    } else if (const QString error = client.ResponseError(); !error.isEmpty()) {
+        outcome = failed(QStringLiteral("the reply cannot be read: %1").arg(error));
+    } else if (status != 0 && status != 200) {
+        outcome = failed(QStringLiteral("the server answered %1 %2").arg(status).arg(reason));
+    } else if (!returned || status == 0) {
+        outcome =
+            failed(failure.message.isEmpty() ? QStringLiteral("no connection") : failure.message);
+    } else if (client.Chunked()
+                   ? !client.ResponseComplete()
+                   : client.ContentLength() >= 0 && client.ContentLength() != received) {
         outcome = failed(QStringLiteral("the reply ended early"));
-    } else if (!written) {
-        outcome = failed(QStringLiteral("cannot write %1").arg(localCopy));
     } else {
-        const QString version =
-            IniFile::load(localCopy).value(QStringLiteral("Quillbrook"), QStringLiteral("ver"));
+        // Read back through the open file: it never needs a name in the folder.
+        file.seek(0);
+        const QString version = IniFile::parse(file.read(kReplyCap))
+                                    .value(QStringLiteral("Quillbrook"), QStringLiteral("ver"));
         if (!IsVersionText(version))
             outcome = failed(QStringLiteral("the reply holds no valid version"));
         else if (CompareVersions(version, ProgramVersion()) > 0)
@@ -130,6 +144,5 @@ TVersionOutcome TCheckNewVerThread::Execute(TShared& shared, const TRequest& req
         else
             outcome = {TVersionOutcome::Latest, version, {}};
     }
-    QFile::remove(localCopy);
     return outcome;
 }

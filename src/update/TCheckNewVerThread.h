@@ -14,10 +14,11 @@
 
 class THttpCli;
 
-// The worker of one version check: fetches the version file of the maker's site into
-// "ver.ini" in the data folder, reads its version, removes the file on every path and hands
-// the outcome back. Started through the thread registry; its request is reachable through
-// the shared part, so the GUI thread can end it at the deadline or at exit.
+// The worker of one version check: fetches the version file of the maker's site into a
+// file of its own in the data folder (created exclusively, unnamed where the system allows,
+// else "ver-XXXXXX.ini"), reads its version, removes the file on every path and hands the
+// outcome back. Started through the thread registry; its request is reachable through the
+// shared part, so the GUI thread can end it at the deadline or at exit.
 class TCheckNewVerThread
 {
 public:

@@ -1,6 +1,7 @@
 #include "SoundCloudPage.h"
 
 #include "OutputNaming.h"
+#include "PageLimit.h"
 
 #include <QFile>
 
@@ -40,7 +41,8 @@ TSoundCloudTrack ParseSoundCloudLine(const QString& rawLine)
 bool ReadSoundCloudPage(const QString& pageFile, TSoundCloudTrack& track)
 {
     QFile file(pageFile);
-    if (!file.open(QIODevice::ReadOnly))
+    // A file past the page limit is no page: it is never read into memory.
+    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxPageBytes)
         return false;
     while (!file.atEnd()) {
         const QByteArray bytes = file.readLine();

@@ -15,7 +15,8 @@ struct TSoundCloudTrack
 TSoundCloudTrack ParseSoundCloudLine(const QString& line);
 
 // Reads the page file line by line up to the first line with the stream key. False when
-// the file cannot be read; the caller deletes the file after a successful read.
+// the file cannot be read or is larger than kMaxPageBytes; the caller deletes the file
+// after a successful read.
 bool ReadSoundCloudPage(const QString& pageFile, TSoundCloudTrack& track);
 
 // A page name made safe as a file name inside the save folder: "|", "/" and "\" become

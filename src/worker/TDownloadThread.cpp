@@ -2,6 +2,7 @@
 
 #include "GuardedRequest.h"
 #include "OutputNaming.h"
+#include "PageLimit.h"
 #include "SoundCloudPage.h"
 #include "TOutputFile.h"
 #include "WorkerContext.h"
@@ -77,16 +78,19 @@ QString TDownloadThread::EndReason() const
     return QStringLiteral("Ended before the download was complete");
 }
 
-QString TDownloadThread::RequestEnd(const TRequestFailure& failure) const
+QString TDownloadThread::RequestEnd(const THttpCli& client, const TRequestFailure& failure) const
 {
     if (m_selfAborted && !m_selfAbortReason.isEmpty())
         return m_selfAbortReason;
-    // A reply with another status than the one needed says why itself (read from its own
-    // status line: an abort afterwards replaces the client's status).
-    if (!m_statusLine.isEmpty() && !m_job.t_Get_HTTP_200.load()) {
-        const QStringList parts = m_statusLine.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-        return EndReasonHttp(parts.value(1).toInt(), parts.mid(2).join(QLatin1Char(' ')));
-    }
+    // Still redirected after the last hop allowed: the 3xx status says nothing of why.
+    if (client.TooManyRelocations())
+        return EndReasonTooManyRedirects(client.LocationChangeMaxCount());
+    if (const QString error = client.ResponseError(); !error.isEmpty())
+        return EndReasonBadReply(error);
+    // A reply with another status than the one needed says why itself (kept from its header:
+    // an abort afterwards replaces the client's status).
+    if (m_replyStatus != 0 && !m_job.t_Get_HTTP_200.load())
+        return EndReasonHttp(m_replyStatus, m_replyReason);
     if (m_selfAborted || !failure.failed)
         return QString();
     if (failure.code == httperrStreamWrite)
@@ -128,14 +132,16 @@ void TDownloadThread::Execute()
         m_complete = false;
         m_selfAborted = false;
         m_selfAbortReason.clear();
-        m_statusLine.clear();
+        m_replyStatus = 0;
+        m_replyReason.clear();
+        m_chunked = false;
 
         auto client = std::make_unique<THttpCli>();
         client->SetMultiThreaded(true);
         client->OnCommand = [](THttpCli&, QString&) {
         };
-        client->OnHeaderData = [this](THttpCli& c) {
-            HttpCliHeaderData(c);
+        client->OnHeaderEnd = [this](THttpCli& c) {
+            HttpCliHeaderEnd(c);
         };
         client->OnDocData = [this](THttpCli& c, const char*, int len) {
             HttpCliDocData(c, len);
@@ -162,7 +168,11 @@ void TDownloadThread::Execute()
         TRequestFailure failure;
         GuardedGet(slot.Request, *client, failure);
         client->SetRcvdStream(nullptr);
-        const QString requestEnd = RequestEnd(failure);
+        // A chunked stream has no size to count against: it is whole when its last chunk came.
+        if (m_GetData == 1 && m_chunked && m_job.t_Get_HTTP_200.load() && !m_selfAborted &&
+            client->ResponseComplete() && !failure.failed)
+            m_complete = true;
+        const QString requestEnd = RequestEnd(*client, failure);
         client.reset();
         const bool closed = file->Finish();
         const QString fileError = closed ? QString() : file->ErrorString();
@@ -186,7 +196,9 @@ void TDownloadThread::Execute()
             if (!m_complete) {
                 m_endReason = requestEnd;
                 if (m_endReason.isEmpty())
-                    m_endReason = EndReasonIncomplete(m_job.t_Received.load(), m_job.t_Size.load());
+                    m_endReason = m_chunked ? EndReasonChunksCut(m_job.t_Received.load())
+                                            : EndReasonIncomplete(m_job.t_Received.load(),
+                                                                  m_job.t_Size.load());
             }
             return;
         }
@@ -271,44 +283,65 @@ QString TDownloadThread::ChooseWorkingFile(const QString& path)
     return name;
 }
 
-void TDownloadThread::HttpCliHeaderData(THttpCli& client)
+void TDownloadThread::RefuseReply(THttpCli& client, const QString& reason)
 {
-    if (client.RcvdHeader().isEmpty())
-        return;
+    m_selfAborted = true;
+    m_selfAbortReason = reason;
+    client.Abort();
+}
+
+void TDownloadThread::HttpCliHeaderEnd(THttpCli& client)
+{
     // Every response of a relocation chain is counted on its own: a redirect's size and
     // body say nothing about the document that follows.
-    if (client.RcvdHeader().size() == 1) {
-        m_statusLine = client.RcvdHeader().constFirst().trimmed();
-        m_job.t_Size = 0;
-        m_job.t_Received = 0;
-        m_job.t_Get_HTTP_200 = false;
+    m_job.t_Size = 0;
+    m_job.t_Received = 0;
+    m_job.t_Get_HTTP_200 = false;
+    if (const QString location = client.LocationHeader(); !location.isEmpty())
+        m_job.t_MediaLocation.set(location);
+    if (client.Relocating())
+        return;
+    // Status and length as the client read them from the status line and the framing, never
+    // from other fields that merely mention them.
+    m_replyStatus = client.StatusCode();
+    m_replyReason = client.ReasonPhrase();
+    m_chunked = client.Chunked();
+    const qint64 length = m_chunked ? -1 : client.ContentLength();
+    if (length > 0)
+        m_job.t_Size = length;
+    if (m_replyStatus != 200) {
+        // A page's error body is still read (it may name the stream); a stream's is of no use,
+        // however long it is.
+        if (m_GetData == 1)
+            RefuseReply(client, client.TooManyRelocations()
+                                    ? EndReasonTooManyRedirects(client.LocationChangeMaxCount())
+                                    : EndReasonHttp(m_replyStatus, m_replyReason));
+        return;
     }
-    const QString line = client.RcvdHeader().constLast().trimmed();
-    const QString upper = line.toUpper();
-    if (upper.contains(QLatin1String("HTTP/1.0 200 OK")) ||
-        upper.contains(QLatin1String("HTTP/1.1 200 OK")))
-        m_job.t_Get_HTTP_200 = true;
-    if (upper.contains(QLatin1String("CONTENT-LENGTH"))) {
-        bool ok = false;
-        const qint64 size = line.mid(line.indexOf(QLatin1Char(':')) + 1).trimmed().toLongLong(&ok);
-        if (!ok) {
-            // A length that is not a number ends the request like any failure.
-            m_selfAborted = true;
-            m_selfAbortReason = QStringLiteral("Invalid Content-Length in the reply: ") + line;
-            client.Abort();
-            return;
-        }
-        m_job.t_Size = size;
-        if (m_job.t_Get_HTTP_200.load() && m_GetData == 1)
-            m_context.rows.SetText(m_JobArrayID, TDownloadRows::SizeColumn, SizeText(size));
-    } else if (line.contains(QLatin1String("Location"))) {
-        m_job.t_MediaLocation.set(line.mid(line.indexOf(QLatin1Char(':')) + 1).trimmed());
+    m_job.t_Get_HTTP_200 = true;
+    if (m_GetData == 0) {
+        // A page is read as a whole later: one that says it is larger is not taken at all.
+        if (length > kMaxPageBytes)
+            RefuseReply(client, EndReasonPageTooLarge(kMaxPageBytes));
+        return;
     }
+    // A stream of unknown size could never be finished: refused before it fills the disk.
+    if (length < 0 && !m_chunked) {
+        RefuseReply(client, EndReasonIncomplete(0, -1));
+        return;
+    }
+    if (length >= 0)
+        m_context.rows.SetText(m_JobArrayID, TDownloadRows::SizeColumn, SizeText(length));
 }
 
 void TDownloadThread::HttpCliDocData(THttpCli& client, int len)
 {
     const qint64 received = m_job.t_Received.fetch_add(len) + len;
+    // A page without a length (or a lying one) is cut at the limit, not read on.
+    if (m_GetData == 0 && received > kMaxPageBytes) {
+        RefuseReply(client, EndReasonPageTooLarge(kMaxPageBytes));
+        return;
+    }
     const qint64 size = m_job.t_Size.load();
     if (size <= 0 || received < size)
         return;

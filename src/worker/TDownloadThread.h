@@ -44,8 +44,12 @@ public:
     int m_DownloadThrdID;
 
 private:
-    void HttpCliHeaderData(THttpCli& client);
+    // Judges each response once its header is complete: status and framing as the client
+    // read them.
+    void HttpCliHeaderEnd(THttpCli& client);
     void HttpCliDocData(THttpCli& client, int len);
+    // Ends the request from a handler because the reply cannot give the job what it needs.
+    void RefuseReply(THttpCli& client, const QString& reason);
     bool ParseSoundCloudPage();
     // The watch page's title names the working file; its stream map gives the stream. The
     // page file is deleted whatever the outcome; false (or no usable title) ends the job.
@@ -60,7 +64,7 @@ private:
     // Why the job ends now that it did not finish (t_EndReason).
     QString EndReason() const;
     // What a request that did not give the job what it needs says about why.
-    QString RequestEnd(const TRequestFailure& failure) const;
+    QString RequestEnd(const THttpCli& client, const TRequestFailure& failure) const;
     // Stopped, and the file of the pass that failed removed.
     void EndStopped(const QString& written);
 
@@ -78,6 +82,10 @@ private:
     // was unusable (the reason).
     bool m_selfAborted = false;
     QString m_selfAbortReason;
-    // The status line of the current request's reply; empty before one came.
-    QString m_statusLine;
+    // The status of the current request's reply (the document, not a redirect that was
+    // followed); 0 before its header was complete.
+    int m_replyStatus = 0;
+    QString m_replyReason;
+    // The reply is framed by chunks: it is whole when the client read its last chunk.
+    bool m_chunked = false;
 };

@@ -1,5 +1,7 @@
 #include "YouTubePage.h"
 
+#include "PageLimit.h"
+
 #include <QFile>
 
 namespace {
@@ -188,7 +190,8 @@ TYouTubeStream ParseYouTubeLines(const QStringList& lines)
 bool ReadYouTubePage(const QString& pageFile, TYouTubeStream& stream)
 {
     QFile file(pageFile);
-    if (!file.open(QIODevice::ReadOnly))
+    // A file past the page limit is no page: it is never read into memory.
+    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxPageBytes)
         return false;
     TYouTubePageScan scan;
     while (!file.atEnd()) {

@@ -44,5 +44,5 @@ private:
 TYouTubeStream ParseYouTubeLines(const QStringList& lines);
 
 // The same over a page file (read as UTF-8, line by line). False when the file cannot be
-// read. The caller deletes the file.
+// read or is larger than kMaxPageBytes. The caller deletes the file.
 bool ReadYouTubePage(const QString& pageFile, TYouTubeStream& stream);

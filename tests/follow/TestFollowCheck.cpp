@@ -136,17 +136,26 @@ private Q_SLOTS:
         QTest::addColumn<int>("mode");
         QTest::addColumn<bool>("replied");
         QTest::addColumn<int>("committed");
-        QTest::newRow("404 with an HTML page") << int(TApiMode::NotFound) << false << 0;
-        QTest::newRow("500 with an HTML page") << int(TApiMode::ServerError) << false << 0;
-        QTest::newRow("200 that is not XML") << int(TApiMode::NotXml) << false << 0;
+        QTest::addColumn<QString>("says"); // the start of the failure, when it matters
+        QTest::newRow("404 with an HTML page")
+            << int(TApiMode::NotFound) << false << 0 << "HTTP 404 Not Found";
+        QTest::newRow("500 with an HTML page") << int(TApiMode::ServerError) << false << 0 << "";
+        QTest::newRow("200 that is not XML") << int(TApiMode::NotXml) << false << 0 << "";
         QTest::newRow("cut inside the last track, length announced")
-            << int(TApiMode::CutMidTrack) << false << 2;
+            << int(TApiMode::CutMidTrack) << false << 2 << "";
         QTest::newRow("cut inside the last track, no length")
-            << int(TApiMode::CutNoLength) << false << 2;
-        QTest::newRow("larger than a check takes") << int(TApiMode::Oversize) << false << 0;
-        QTest::newRow("slow but whole") << int(TApiMode::Slow) << true << 3;
+            << int(TApiMode::CutNoLength) << false << 2 << "";
+        QTest::newRow("larger than a check takes") << int(TApiMode::Oversize) << false << 0 << "";
+        QTest::newRow("slow but whole") << int(TApiMode::Slow) << true << 3 << "";
         QTest::newRow("a redirect with a body first")
-            << int(TApiMode::RedirectWithBody) << true << 3;
+            << int(TApiMode::RedirectWithBody) << true << 3 << "";
+        QTest::newRow("a redirect to itself")
+            << int(TApiMode::RedirectLoop) << false << 0 << "too many redirects (more than 5)";
+        QTest::newRow("two different lengths")
+            << int(TApiMode::TwoLengths) << false << 0
+            << "the reply cannot be read: conflicting Content-Length values";
+        QTest::newRow("a smaller stored length is no length")
+            << int(TApiMode::StoredLength) << true << 3 << "";
     }
 
     void failuresKeepTheTimeAndTheChainGoesOn()
@@ -154,6 +163,7 @@ private Q_SLOTS:
         QFETCH(int, mode);
         QFETCH(bool, replied);
         QFETCH(int, committed);
+        QFETCH(QString, says);
         TCheckWorld w(5, false);
         const QString before = QStringLiteral("20200101120000");
         w.Follow(QStringLiteral("alice"), before, 1, {QStringLiteral("1")});
@@ -171,6 +181,8 @@ private Q_SLOTS:
         QCOMPARE(w.ended.size(), size_t(2));
         QCOMPARE(w.ended[0].replied, replied);
         QCOMPARE(w.ended[0].failure.isEmpty(), replied);
+        QVERIFY2(says.isEmpty() || w.ended[0].failure.startsWith(says),
+                 qPrintable(w.ended[0].failure));
         QVERIFY2(w.ended[1].replied, qPrintable(w.ended[1].failure));
         QCOMPARE(w.TrackIds(1), QStringList{"1"} + fresh.mid(0, committed));
         const auto alice = *w.Store().Summary(1);

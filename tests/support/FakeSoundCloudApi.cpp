@@ -228,6 +228,19 @@ TScriptedReply TFakeSoundCloudApi::answer(const TRecordedRequest& request)
         reply.SendPattern(size - xml.lastIndexOf("</tracks>"));
         return reply;
     }
+    case TApiMode::RedirectLoop:
+        return TScriptedReply::Redirect(302, target);
+    case TApiMode::TwoLengths:
+    case TApiMode::StoredLength: {
+        const QByteArray half = QByteArray::number(xml.size() / 2);
+        return TScriptedReply::Response(
+            200, "OK", xml,
+            {"Content-Type: application/xml",
+             (mode == TApiMode::TwoLengths ? "Content-Length: "
+                                           : "X-Goog-Stored-Content-Length: ") +
+                 half,
+             "Content-Length: " + QByteArray::number(xml.size())});
+    }
     }
     return TScriptedReply::Response(200, "OK", xml, xmlType);
 }

@@ -40,6 +40,9 @@ enum class TApiMode
     Slow,             // 200, the list in small pieces with pauses
     RedirectWithBody, // 302 with an HTML body, then the list
     Oversize,         // 200 announcing and sending more than a check takes (33 MiB)
+    RedirectLoop,     // 302 to the same address, every time
+    TwoLengths,       // 200 with the list's length and a second, smaller Content-Length
+    StoredLength,     // 200 with the list's length and a smaller X-Goog-Stored-Content-Length
 };
 
 // The SoundCloud API's track lists over the test server: "/users/NAME/tracks?client_id=ID"

@@ -1,6 +1,7 @@
 #include "FakeDesktop.h"
 #include "FakeMakerSite.h"
 #include "TestEnvironment.h"
+#include "TestHttpServer.h"
 #include "TestRegistry.h"
 
 #include "base/AppSettings.h"
@@ -14,15 +15,57 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
 
+#include <sys/mount.h>
+
 using namespace std::chrono_literals;
 using qbtest::TVerReply;
 
 Q_DECLARE_METATYPE(TVerReply)
+
+namespace {
+
+// A small real file system of its own at path for as long as it lives (root only).
+class TTmpfsMount
+{
+public:
+    TTmpfsMount(const QString& path, int bytes) : m_path(QFile::encodeName(path))
+    {
+        const QByteArray options = "size=" + QByteArray::number(bytes);
+        m_mounted = ::mount("tmpfs", m_path.constData(), "tmpfs", MS_NOSUID | MS_NODEV,
+                            options.constData()) == 0;
+    }
+    ~TTmpfsMount()
+    {
+        if (m_mounted)
+            ::umount2(m_path.constData(), MNT_DETACH);
+    }
+    TTmpfsMount(const TTmpfsMount&) = delete;
+    TTmpfsMount& operator=(const TTmpfsMount&) = delete;
+
+    bool Mounted() const { return m_mounted; }
+    // Takes every free block, so the next write fails with "No space left on device".
+    void Fill()
+    {
+        QFile filler(QFile::decodeName(m_path) + QStringLiteral("/filler"));
+        if (!filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+            return;
+        const QByteArray block(4096, 'f');
+        while (filler.write(block) > 0) {
+        }
+    }
+
+private:
+    QByteArray m_path;
+    bool m_mounted = false;
+};
+
+} // namespace
 
 // The whole check as the window runs it: the message, the thread, the fake maker's site,
 // the notices through a recording prompt.
@@ -38,7 +81,12 @@ class TestVersionCheck : public QObject
     std::unique_ptr<TVersionCheck> m_check;
 
     QString dataDir() const { return m_home.filePath(QStringLiteral("Quillbrook/")); }
-    QString localCopy() const { return dataDir() + QStringLiteral("ver.ini"); }
+    // The check's own reply files in the data folder.
+    QStringList replyFiles() const
+    {
+        return QDir(AppSettings().DataDir())
+            .entryList({QStringLiteral("ver-*.ini")}, QDir::Files | QDir::Hidden);
+    }
 
     // Runs one check to its end.
     void runCheck(int mode)
@@ -85,8 +133,8 @@ private Q_SLOTS:
     {
         m_check.reset();
         m_notices.reset();
+        QCOMPARE(replyFiles(), QStringList());
         m_queue.reset();
-        QVERIFY(!QFile::exists(localCopy()));
     }
 
     void replies_data()
@@ -137,7 +185,7 @@ private Q_SLOTS:
 
         runCheck(mode);
         QCOMPARE(site.VersionRequests(), 1);
-        QVERIFY(!QFile::exists(localCopy()));
+        QCOMPARE(replyFiles(), QStringList());
         if (expected.startsWith(QLatin1String("ask "))) {
             QCOMPARE(m_prompts.questions, QStringList{question(expected.mid(4))});
             QVERIFY(m_prompts.messages.isEmpty());
@@ -250,12 +298,125 @@ private Q_SLOTS:
         site.UseAsMaker();
         m_check->WMCheckVersion(1);
         QVERIFY(site.Server().WaitForRequests(1, 5s));
-        QVERIFY(QFile::exists(localCopy()));
         m_check.reset(); // what the end of the program does
         QTRY_COMPARE(ThreadRegistry::LiveCount(), 0);
-        QVERIFY(!QFile::exists(localCopy()));
+        QCOMPARE(replyFiles(), QStringList());
         m_queue->Drain();
         QVERIFY(m_prompts.messages.isEmpty() && m_prompts.questions.isEmpty());
+    }
+
+    // What the server said, read from its status line and framing; the reason names the
+    // true fault.
+    void rawReplies_data()
+    {
+        QTest::addColumn<QByteArray>("reply"); // "loop": every answer redirects to itself
+        QTest::addColumn<QString>("said");     // the reason of the failure; empty: latest
+
+        const QByteArray file = "[Quillbrook]\r\nver=2.8\r\n";
+        const QByteArray length = "Content-Length: " + QByteArray::number(file.size()) + "\r\n";
+        QTest::newRow("404 whose header mentions 200 OK")
+            << "HTTP/1.1 404 Not Found\r\nX-Debug: was HTTP/1.1 200 OK\r\n" + length + "\r\n" + file
+            << "the server answered 404 Not Found";
+        QTest::newRow("two different lengths")
+            << "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n" + length + "\r\n" + file
+            << "the reply cannot be read: conflicting Content-Length values";
+        QTest::newRow("200 without a reason phrase")
+            << "HTTP/1.1 200\r\n" + length + "\r\n" + file << QString();
+        QTest::newRow("a smaller stored length is no length")
+            << "HTTP/1.1 200 OK\r\nX-Goog-Stored-Content-Length: 3\r\n" + length + "\r\n" + file
+            << QString();
+        QTest::newRow("redirected to itself")
+            << QByteArray("loop") << "too many redirects (more than 5)";
+    }
+    void rawReplies()
+    {
+        QFETCH(QByteArray, reply);
+        QFETCH(QString, said);
+        qbtest::TTestHttpServer server;
+        server.SetHandler([reply](const qbtest::TRecordedRequest& r) {
+            if (reply == "loop")
+                return qbtest::TScriptedReply::Redirect(302, r.t_Target);
+            return qbtest::TScriptedReply().Send(reply);
+        });
+        ServiceHosts hosts = Hosts();
+        hosts.Maker = QStringLiteral("127.0.0.1:%1").arg(server.Port());
+        OverrideServiceHosts(hosts);
+        runCheck(1);
+        if (said.isEmpty()) {
+            QCOMPARE(m_prompts.messages, QStringList{Lang("Msg1_1")});
+            return;
+        }
+        QCOMPARE(m_prompts.messages, QStringList{Lang("Msg6_1") + QLatin1Char('\n') + said});
+    }
+
+    // A link planted where the old fixed name was is never written through: its target
+    // stays as it was, and the check still works.
+    void plantedLinkIsLeftAlone_data()
+    {
+        QTest::addColumn<bool>("dangling");
+        QTest::newRow("link to a file") << false;
+        QTest::newRow("dangling link") << true;
+    }
+    void plantedLinkIsLeftAlone()
+    {
+        QFETCH(bool, dangling);
+        qbtest::TFakeMakerSite site;
+        site.SetReply(TVerReply::Plain, QStringLiteral("2.8"));
+        site.UseAsMaker();
+        QVERIFY(QDir().mkpath(dataDir()));
+        const QString target = m_home.filePath(QStringLiteral("victim.txt"));
+        if (!dangling) {
+            QFile victim(target);
+            QVERIFY(victim.open(QIODevice::WriteOnly));
+            victim.write("the user's own text");
+        }
+        const QString link = dataDir() + QStringLiteral("ver.ini");
+        QVERIFY(QFile::link(target, link));
+
+        runCheck(1);
+        QCOMPARE(m_prompts.messages, QStringList{Lang("Msg1_1")});
+        QVERIFY(QFileInfo(link).isSymLink());
+        if (dangling) {
+            QVERIFY(!QFileInfo::exists(target));
+        } else {
+            QFile victim(target);
+            QVERIFY(victim.open(QIODevice::ReadOnly));
+            QCOMPARE(victim.readAll(), QByteArray("the user's own text"));
+        }
+        QCOMPARE(QDir(dataDir()).entryList(QDir::Files | QDir::System | QDir::Hidden),
+                 QStringList{"ver.ini"});
+        QFile::remove(link);
+        QFile::remove(target);
+    }
+
+    // A data folder on a full disk: the check says the reply could not be saved, not that
+    // the server failed.
+    void fullDataFolderSaysSo()
+    {
+        QTemporaryDir mountPoint;
+        QVERIFY(mountPoint.isValid());
+        TTmpfsMount disk(mountPoint.path(), 64 * 1024);
+        if (!disk.Mounted())
+            QSKIP("a tmpfs cannot be mounted here (needs root)");
+        const QString folder = mountPoint.filePath(QStringLiteral("Quillbrook/"));
+        QVERIFY(QDir().mkpath(folder));
+        disk.Fill();
+        AppSettings().SetDataDir(folder);
+        qbtest::TFakeMakerSite site;
+        site.SetReply(TVerReply::Plain, QStringLiteral("2.9"));
+        site.UseAsMaker();
+
+        runCheck(1);
+        QCOMPARE(site.VersionRequests(), 1);
+        QVERIFY(m_prompts.questions.isEmpty());
+        QCOMPARE(m_prompts.messages.size(), 1);
+        const QString said = m_prompts.messages.first();
+        QVERIFY2(said.startsWith(Lang("Msg6_1") + QStringLiteral("\ncannot save the reply in ") +
+                                 folder) &&
+                     said.endsWith(QLatin1String("No space left on device")),
+                 qPrintable(said));
+        QCOMPARE(replyFiles(), QStringList());
+        AppSettings().SetDataDir(dataDir());
     }
 };
 
