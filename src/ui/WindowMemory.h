@@ -14,5 +14,6 @@ public:
     static bool RestoreFrame(TTarnMainWin& window);
     // Splitter positions and column widths; once the window has laid out its panels.
     static void RestoreLists(TTarnMainWin& window);
-    static void Save(const TTarnMainWin& window);
+    // Returns an empty text, or why the layout could not be saved.
+    static QString Save(const TTarnMainWin& window);
 };
