@@ -44,13 +44,13 @@ SessionEndSignals::SessionEndSignals(std::function<void()> onEnd, QObject* paren
     action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (int signal : {SIGTERM, SIGINT, SIGHUP})
-        ::sigaction(signal, &action, nullptr);
+    for (int number : {SIGTERM, SIGINT, SIGHUP})
+        ::sigaction(number, &action, nullptr);
 }
 
 SessionEndSignals::~SessionEndSignals()
 {
     // Back to the default: nothing is left to end the session for.
-    for (int signal : {SIGTERM, SIGINT, SIGHUP})
-        std::signal(signal, SIG_DFL);
+    for (int number : {SIGTERM, SIGINT, SIGHUP})
+        std::signal(number, SIG_DFL);
 }

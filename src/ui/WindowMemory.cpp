@@ -11,6 +11,8 @@
 #include <QTableView>
 #include <QToolBar>
 
+#include <utility>
+
 namespace {
 
 const QString kGroup = QStringLiteral("Window");

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 class TTarnMainWin;
 
 // The main window's layout kept between runs: place, size and maximised state, the two
