@@ -46,7 +46,10 @@ bool PeopleFileLock::tryLock()
     m_lock->setStaleLockTime(0);
     if (m_lock->tryLock(0))
         return true;
-    switch (m_lock->error()) {
+    // Something else in the lock's place (a folder, a link to one) is never a holder.
+    const QFileInfo existing(m_path);
+    const bool notALockFile = existing.exists() && (!existing.isFile() || existing.isSymLink());
+    switch (notALockFile ? QLockFile::UnknownError : m_lock->error()) {
     case QLockFile::LockFailedError: {
         m_heldByOther = true;
         QString host;
@@ -64,9 +67,9 @@ bool PeopleFileLock::tryLock()
                         .arg(m_path);
         break;
     default:
-        m_refusal =
-            QStringLiteral("The followed users cannot be locked: %1 cannot be created or read.")
-                .arg(m_path);
+        m_refusal = QStringLiteral("The followed users cannot be locked: %1 cannot be created "
+                                   "or read as a lock file.")
+                        .arg(m_path);
         break;
     }
     return false;
