@@ -11,6 +11,18 @@ QString WithTrailingSlash(const QString& path)
     return path + QLatin1Char('/');
 }
 
+QString NormalSaveFolder(const QString& typed)
+{
+    QString path = typed.trimmed();
+    if (path == QLatin1String("~"))
+        path = QDir::homePath();
+    else if (path.startsWith(QLatin1String("~/")))
+        path = QDir::homePath() + path.mid(1);
+    if (!QDir::isAbsolutePath(path))
+        return {};
+    return WithTrailingSlash(QDir::cleanPath(path));
+}
+
 QString DataDirFrom(const QString& documentsFolder)
 {
     return WithTrailingSlash(documentsFolder) + QStringLiteral("Quillbrook/");

@@ -5,6 +5,10 @@
 // Folder paths of the program always end in "/".
 QString WithTrailingSlash(const QString& path);
 
+// A save folder as it is used and stored: "~" and "~/" expanded to the home folder, made
+// clean and ending in one "/". Empty when the text is not an absolute path.
+QString NormalSaveFolder(const QString& typed);
+
 // The per-user data folder: the documents folder, then "Quillbrook/".
 QString DataDirFrom(const QString& documentsFolder);
 

@@ -129,6 +129,18 @@ bool MainController::FormCloseQuery()
     return close;
 }
 
+bool MainController::CloseAfterFailedSave(const QString& failure)
+{
+    return m_prompts.askYesNo(failure + QStringLiteral("\n\nExit anyway?"));
+}
+
+QString MainController::EndSession()
+{
+    const QString error = m_following->SavePeople();
+    m_converter->StopAll();
+    return error;
+}
+
 void MainController::ApplyListHeaders()
 {
     m_downloadList->setHeaders(texts({"String1_9", "String1_10", "String1_11", "String1_12"}));

@@ -64,6 +64,13 @@ public:
     // saved whatever the answer. False when the window stays open; when it goes, the
     // conversions are stopped first.
     bool FormCloseQuery();
+    // A save that failed while the window closes (its text names what and why): the user
+    // chooses whether the close still goes on.
+    bool CloseAfterFailedSave(const QString& failure);
+    // The session ends (SIGTERM): the close as answered "Yes", asking nothing. The followed
+    // users are saved and the conversions stopped. Returns an empty text, or why the save
+    // failed.
+    QString EndSession();
 
     // Column headers of the three lists from the current language texts.
     void ApplyListHeaders();

@@ -76,16 +76,13 @@ QString SettingsForm::ChosenFolderText(const QString& chosen)
 
 QString SettingsForm::checkedFolder(const QString& typed)
 {
-    QString path = typed;
-    if (path == QLatin1String("~"))
-        path = QDir::homePath();
-    else if (path.startsWith(QLatin1String("~/")))
-        path = QDir::homePath() + path.mid(1);
-    if (!QDir::isAbsolutePath(path)) {
+    QString path = NormalSaveFolder(typed);
+    if (path.isEmpty()) {
         m_prompts.warning(withPath("Msg8_1", typed));
         return {};
     }
-    path = QDir::cleanPath(path);
+    if (path.size() > 1)
+        path.chop(1);
     if (!QDir().mkpath(path)) {
         m_prompts.warning(withPath("Msg8_2", path));
         return {};
@@ -142,8 +139,16 @@ SettingsForm::TOkResult SettingsForm::ButtOKClick()
         ApplyLanguage(LANG_MAIN_WINDOW);
     }
     if (m_openStore) {
-        if (std::unique_ptr<ISettingsBackend> store = m_openStore())
-            WriteSettings(*store, chosen);
+        if (std::unique_ptr<ISettingsBackend> store = m_openStore()) {
+            const QString error = WriteSettings(*store, chosen);
+            // The settings are in use from now on, but the next start would not have them.
+            if (!error.isEmpty()) {
+                m_prompts.warning(QStringLiteral("The settings are used until Quillbrook "
+                                                 "closes, but they could not be saved:\n") +
+                                  error);
+                return TOkResult::Stay;
+            }
+        }
     }
     return TOkResult::Close;
 }

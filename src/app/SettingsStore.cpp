@@ -1,5 +1,7 @@
 #include "SettingsStore.h"
 
+#include "Folders.h"
+#include "SettingsFile.h"
 #include "base/AppSettings.h"
 
 #include <QSettings>
@@ -43,11 +45,9 @@ std::optional<QString> NativeSettingsBackend::read(const QString& key)
 
 bool NativeSettingsBackend::write(const QString& key, const QVariant& value)
 {
-    if (!d->settings.isWritable())
-        return false;
-    d->settings.setValue(key, value);
-    d->settings.sync();
-    return d->settings.status() == QSettings::NoError;
+    m_writeError =
+        ChangeSettingsFile([&key, &value](QSettings& settings) { settings.setValue(key, value); });
+    return m_writeError.isEmpty();
 }
 
 QString NativeSettingsBackend::fileName() const
@@ -55,12 +55,18 @@ QString NativeSettingsBackend::fileName() const
     return d->settings.fileName();
 }
 
-StoredSettings ReadSettings(ISettingsBackend& store, const QString& dataDir)
+StoredSettings ReadSettings(ISettingsBackend& store, const QString& dataDir, QString* note)
 {
     StoredSettings s;
-    s.SaveToFolder = store.read(kSaveToFolder).value_or(QString());
-    if (s.SaveToFolder.isEmpty())
+    const QString folder = store.read(kSaveToFolder).value_or(QString());
+    s.SaveToFolder = NormalSaveFolder(folder);
+    if (s.SaveToFolder.isEmpty()) {
         s.SaveToFolder = dataDir;
+        if (note && !folder.trimmed().isEmpty())
+            *note = QStringLiteral("The save folder \"%1\" of the settings is not an absolute "
+                                   "path; files are saved to %2 instead.")
+                        .arg(folder, dataDir);
+    }
     s.DownloadAllSoundFiles = wholeNumber(store, kDownloadAll) == 1;
     s.LatestTrackCount = wholeNumber(store, kLatestTrackCount).value_or(0);
     if (s.LatestTrackCount < 1)
@@ -71,16 +77,14 @@ StoredSettings ReadSettings(ISettingsBackend& store, const QString& dataDir)
     return s;
 }
 
-void WriteSettings(ISettingsBackend& store, const StoredSettings& s)
+QString WriteSettings(ISettingsBackend& store, const StoredSettings& s)
 {
     const int count = s.LatestTrackCount < 0 ? 0 : s.LatestTrackCount;
-    if (!store.write(kSaveToFolder, s.SaveToFolder))
-        return;
-    if (!store.write(kDownloadAll, s.DownloadAllSoundFiles ? 1 : 0))
-        return;
-    if (!store.write(kLatestTrackCount, count))
-        return;
-    store.write(kSelectLanguage, s.SelectLanguage);
+    if (!store.write(kSaveToFolder, s.SaveToFolder) ||
+        !store.write(kDownloadAll, s.DownloadAllSoundFiles ? 1 : 0) ||
+        !store.write(kLatestTrackCount, count) || !store.write(kSelectLanguage, s.SelectLanguage))
+        return store.writeError();
+    return {};
 }
 
 void ApplyStoredSettings(const StoredSettings& s)

@@ -25,9 +25,12 @@ public:
     virtual std::optional<QString> read(const QString& key) = 0;
     // Writes one value; false when it could not be written.
     virtual bool write(const QString& key, const QVariant& value) = 0;
+    // Why the last write failed.
+    virtual QString writeError() const { return QStringLiteral("the settings could not be saved"); }
 };
 
-// QSettings in the native format, user scope, organisation "Quillbrook".
+// QSettings in the native format, user scope, organisation "Quillbrook". Writes replace the
+// file whole (ChangeSettingsFile).
 class NativeSettingsBackend final : public ISettingsBackend
 {
 public:
@@ -35,22 +38,28 @@ public:
     ~NativeSettingsBackend() override;
     std::optional<QString> read(const QString& key) override;
     bool write(const QString& key, const QVariant& value) override;
+    QString writeError() const override { return m_writeError; }
     // Where the values are kept.
     QString fileName() const;
 
 private:
     struct Impl;
     std::unique_ptr<Impl> d;
+    QString m_writeError;
 };
 
-// Applies the read rules: a missing or empty folder is dataDir, only an exact 1 turns
-// "DownloadAllSoundFiles" on, a count below 1 or not a whole number is 5, a missing or
-// empty language is "brae_eng.ini".
-StoredSettings ReadSettings(ISettingsBackend& store, const QString& dataDir);
+// Applies the read rules: the folder is made absolute with one trailing "/" as the settings
+// dialog does (NormalSaveFolder), a missing, empty or relative one is dataDir; only an
+// exact 1 turns "DownloadAllSoundFiles" on, a count below 1 or not a whole number is 5, a
+// missing or empty language is "brae_eng.ini". A stored folder that was not usable is
+// described in *note when given.
+StoredSettings ReadSettings(ISettingsBackend& store, const QString& dataDir,
+                            QString* note = nullptr);
 
 // Writes the values in their fixed order as 1/0 and with a negative count as 0. The first
-// failure ends the save silently; the values after it are not written.
-void WriteSettings(ISettingsBackend& store, const StoredSettings& settings);
+// failure ends the save; the values after it are not written. Returns an empty text, or
+// the store's reason for the failure.
+QString WriteSettings(ISettingsBackend& store, const StoredSettings& settings);
 
 // Copies stored settings into the process-wide ones and back.
 void ApplyStoredSettings(const StoredSettings& settings);

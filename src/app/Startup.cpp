@@ -5,7 +5,11 @@
 #include "SingleInstance.h"
 #include "base/AppSettings.h"
 #include "base/ServiceHosts.h"
+#include "follow/PeopleFileLock.h"
+#include "follow/TPeopleFile.h"
 #include "language/LangStrings.h"
+
+#include <cstdio>
 
 bool PrepareSession(const QString& executablePath, const QString& documentsFolder,
                     ISettingsBackend& store)
@@ -13,7 +17,10 @@ bool PrepareSession(const QString& executablePath, const QString& documentsFolde
     TAppSettings& app = AppSettings();
     app.SetDataDir(DataDirFrom(documentsFolder));
     app.SetAppDir(AppDirFrom(executablePath));
-    ApplyStoredSettings(ReadSettings(store, app.DataDir()));
+    QString note;
+    ApplyStoredSettings(ReadSettings(store, app.DataDir(), &note));
+    if (!note.isEmpty())
+        std::fprintf(stderr, "%s\n", qPrintable(note));
     // Read the host configuration now, before any thread asks for it.
     Hosts();
     app.SetLanguageLoaded(LoadLanguageFile(app.LanguageFilePath()));
@@ -33,6 +40,16 @@ int RunStartup(const StartupOptions& options, IStartupFrontEnd& frontEnd)
     {
         std::unique_ptr<ISettingsBackend> store = options.openSettings();
         languageLoaded = PrepareSession(options.executablePath, options.documentsFolder, *store);
+    }
+    // Held until the window has closed and saved the followed users: a quillbrook-cli
+    // command of any runtime folder meets it.
+    PeopleFileLock peopleLock(TPeopleFile::DefaultPath());
+    if (!peopleLock.tryLock()) {
+        frontEnd.showStartupError(
+            peopleLock.Refusal() +
+            (peopleLock.HeldByOther() ? QStringLiteral(" Start Quillbrook again when it has ended.")
+                                      : QStringLiteral(" Quillbrook does not start without it.")));
+        return 1;
     }
     if (!languageLoaded) {
         frontEnd.showStartupError(QStringLiteral("Failed to read language file:") +

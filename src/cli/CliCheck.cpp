@@ -1,9 +1,9 @@
 #include "CliCheck.h"
 
 #include "CliDownloader.h"
+#include "CliPeopleLocks.h"
 #include "CliPrompts.h"
 #include "TerminalText.h"
-#include "app/SingleInstance.h"
 #include "base/IDesktop.h"
 #include "base/TMessageQueue.h"
 #include "base/TextHelpers.h"
@@ -29,7 +29,6 @@ namespace {
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
-constexpr int kExitWindowRuns = 3;
 
 int Usage(const QString& what = QString())
 {
@@ -74,14 +73,10 @@ int RunCheckCommand(const QStringList& args, bool terminal,
         return Usage(QStringLiteral("--daily takes no names and no --download"));
     download = download || daily;
 
-    // Held for the whole run: the window must not start on a file about to change.
-    SingleInstance window;
-    if (!window.tryAcquire()) {
-        std::fputs("Quillbrook is running: it owns the followed users until it closes. Check "
-                   "them in its window, or close it and try again.\n",
-                   stderr);
-        return kExitWindowRuns;
-    }
+    // Held for the whole run.
+    CliPeopleLocks locks;
+    if (const int refused = locks.Take("Check them in its window"))
+        return refused;
 
     TCliDownloader downloads(terminal);
     CliPrompts prompts;

@@ -1,6 +1,6 @@
 #include "CliFollow.h"
 
-#include "app/SingleInstance.h"
+#include "CliPeopleLocks.h"
 #include "base/TextHelpers.h"
 #include "follow/FollowFormats.h"
 #include "follow/TFollowedPeople.h"
@@ -15,7 +15,6 @@ namespace {
 constexpr int kExitOk = 0;
 constexpr int kExitRefused = 1;
 constexpr int kExitUsage = 2;
-constexpr int kExitWindowRuns = 3;
 
 int Usage()
 {
@@ -81,15 +80,10 @@ int RunFollowCommand(const QStringList& args, bool terminal)
         !(list || add || remove || autoCheck))
         return Usage();
 
-    // Held while this command reads and writes the file, so the window cannot start and
-    // read a file that is about to change.
-    SingleInstance window;
-    if (!window.tryAcquire()) {
-        std::fputs("Quillbrook is running: it owns the followed users until it closes. Make "
-                   "the change in its window, or close it and try again.\n",
-                   stderr);
-        return kExitWindowRuns;
-    }
+    // Held while this command reads and writes the file.
+    CliPeopleLocks locks;
+    if (const int refused = locks.Take("Make the change in its window"))
+        return refused;
 
     TFollowedPeople store;
     TPeopleFile file(TPeopleFile::DefaultPath());

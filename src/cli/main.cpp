@@ -71,7 +71,8 @@ const char* const kFollowUsage =
     "Usage: quillbrook-cli follow add NAME... | remove NAME... | list |\n"
     "                             auto-check NAME on|off\n"
     "\n"
-    "Changes and lists the followed users of the window (not while it runs: exit code 3).\n";
+    "Changes and lists the followed users of the window (not while it or another follow or\n"
+    "check command runs: exit code 3).\n";
 
 const char* const kCheckUsage =
     "Usage: quillbrook-cli check [NAME...] [--download]\n"
@@ -80,7 +81,8 @@ const char* const kCheckUsage =
     "Looks for new tracks of the named followed users (all when none is named); --download\n"
     "also downloads the newest of them as the settings say. --daily runs the daily check of\n"
     "the window's start: users with auto-check on who were not checked today, downloads on.\n"
-    "Exit code 1 when a check or a download failed, 3 while the window runs.\n";
+    "Exit code 1 when a check or a download failed, 3 while the window or another follow or\n"
+    "check command runs.\n";
 
 const char* const kVersionUsage =
     "Usage: quillbrook-cli version [--check]\n"

@@ -46,7 +46,7 @@ void TFollowing::FormShow()
     m_view->ShowPeopleList();
 }
 
-bool TFollowing::FormCloseQuery(bool closing)
+QString TFollowing::SavePeople()
 {
     QString error;
     try {
@@ -57,9 +57,16 @@ bool TFollowing::FormCloseQuery(bool closing)
         error = QStringLiteral("unknown error");
     }
     if (error.isEmpty())
+        return {};
+    return QStringLiteral("The followed users could not be saved to %1:\n%2")
+        .arg(m_file->Path(), error);
+}
+
+bool TFollowing::FormCloseQuery(bool closing)
+{
+    const QString text = SavePeople();
+    if (text.isEmpty())
         return closing;
-    const QString text = QStringLiteral("The followed users could not be saved to %1:\n%2")
-                             .arg(m_file->Path(), error);
     if (!closing) {
         m_prompts.warning(text);
         return false;

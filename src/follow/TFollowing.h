@@ -41,6 +41,8 @@ public:
     // reason; when the close was going ahead, the user chooses whether it still does.
     // Returns whether the close may go on (closing is the answer so far).
     bool FormCloseQuery(bool closing);
+    // Writes the file now; an empty text, or why it could not be saved (path and reason).
+    QString SavePeople();
 
     // In the worker thread after a followed job finished: marks the track and hands the
     // row updates to the GUI thread.

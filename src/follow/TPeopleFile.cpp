@@ -3,13 +3,13 @@
 #include "PeopleFields.h"
 #include "TFollowedPeople.h"
 #include "base/AppSettings.h"
+#include "base/WholeFileSave.h"
 #include "xml/NativeXml.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QSaveFile>
 
 #include <exception>
 #include <vector>
@@ -223,15 +223,5 @@ QString TPeopleFile::WritePeopleInfo(const TFollowedPeople& store)
                 .arg(bad, original.errorString());
     }
     m_keepBadCopy = false;
-    QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly))
-        return file.errorString();
-    const QString error = WriteTo(store, file);
-    if (!error.isEmpty()) {
-        file.cancelWriting();
-        return error;
-    }
-    if (!file.commit())
-        return file.errorString();
-    return {};
+    return SaveFileWhole(m_path, SaveBytes(store));
 }

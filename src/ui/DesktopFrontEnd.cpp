@@ -2,6 +2,7 @@
 
 #include "AppActivation.h"
 #include "DesktopServices.h"
+#include "SessionEndSignals.h"
 #include "TAboutWin.h"
 #include "TAddWin.h"
 #include "TBraeSettingsWin.h"
@@ -62,6 +63,8 @@ int DesktopFrontEnd::runWindows()
     AppActivation activation(
         [&mainWindow](const QStringList& links) { mainWindow.TakeLinks(links); });
     activation.Register();
+    // Logout, shutdown and kill end the window as Exit does, the followed users saved.
+    SessionEndSignals sessionEnd([&mainWindow] { QApplication::exit(mainWindow.EndSession()); });
     mainWindow.show();
     const QStringList links = commandLineLinks();
     if (!links.isEmpty())

@@ -44,6 +44,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace {
 
@@ -400,12 +401,37 @@ void TTarnMainWin::ApplyLanguageTexts()
 
 void TTarnMainWin::closeEvent(QCloseEvent* event)
 {
+    if (m_sessionEnded) {
+        QMainWindow::closeEvent(event);
+        return;
+    }
+    // The layout first: a failure to save it may still keep the window open.
+    const QString layoutError = WindowMemory::Save(*this);
+    if (!layoutError.isEmpty() && !m_controller.CloseAfterFailedSave(layoutError)) {
+        event->ignore();
+        return;
+    }
     if (!m_controller.FormCloseQuery()) {
         event->ignore();
         return;
     }
-    WindowMemory::Save(*this);
     QMainWindow::closeEvent(event);
+}
+
+int TTarnMainWin::EndSession()
+{
+    if (m_sessionEnded)
+        return 0;
+    m_sessionEnded = true;
+    int code = 0;
+    for (const QString& error : {WindowMemory::Save(*this), m_controller.EndSession()}) {
+        if (!error.isEmpty()) {
+            std::fprintf(stderr, "%s\n", qPrintable(error));
+            code = 1;
+        }
+    }
+    close();
+    return code;
 }
 
 // The drop target of the download list: a link as a URL list or as plain text.

@@ -133,6 +133,10 @@ public:
     void TakeLinks(const QStringList& links);
     // A short note in the status bar that goes away by itself.
     void ShowNote(const QString& text);
+    // The session ends (SIGTERM): closes as Exit answered "Yes" would, asking nothing. The
+    // layout and the followed users are saved; a failure goes to the error output. Returns
+    // the exit code: 1 after a failed save.
+    int EndSession();
 
 Q_SIGNALS:
     // After the window took over the texts of a (new) language: panels of their own
@@ -166,4 +170,5 @@ private:
     std::unique_ptr<LanguageTarget> m_languageTarget;
     bool m_alwaysOnTop = false;
     bool m_shown = false;
+    bool m_sessionEnded = false;
 };

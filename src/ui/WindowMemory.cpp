@@ -1,6 +1,7 @@
 #include "WindowMemory.h"
 
 #include "TTarnMainWin.h"
+#include "app/SettingsFile.h"
 
 #include <QAction>
 #include <QHeaderView>
@@ -9,6 +10,8 @@
 #include <QSplitter>
 #include <QTableView>
 #include <QToolBar>
+
+#include <utility>
 
 namespace {
 
@@ -113,15 +116,24 @@ void WindowMemory::RestoreLists(TTarnMainWin& window)
     restoreColumns(settings, kTracksColumns, window.TracksList);
 }
 
-void WindowMemory::Save(const TTarnMainWin& window)
+QString WindowMemory::Save(const TTarnMainWin& window)
 {
-    WindowSettings settings;
-    settings.setValue(kGeometry, window.saveGeometry());
-    settings.setValue(kToolbar, window.PMenuBrae_Toolbar->isChecked());
-    settings.setValue(kGridLines, window.PMenuBrae_ShowGirdLine->isChecked());
-    settings.setValue(kSplitter, numbers(window.Splitter1->sizes()));
-    settings.setValue(kFollowSplitter, numbers(window.FollowSplitter->sizes()));
-    settings.setValue(kDownloadColumns, numbers(columnWidths(window.DownloadList)));
-    settings.setValue(kPeopleColumns, numbers(columnWidths(window.PeopleList)));
-    settings.setValue(kTracksColumns, numbers(columnWidths(window.TracksList)));
+    const QList<std::pair<QString, QVariant>> values = {
+        {kGeometry, window.saveGeometry()},
+        {kToolbar, window.PMenuBrae_Toolbar->isChecked()},
+        {kGridLines, window.PMenuBrae_ShowGirdLine->isChecked()},
+        {kSplitter, numbers(window.Splitter1->sizes())},
+        {kFollowSplitter, numbers(window.FollowSplitter->sizes())},
+        {kDownloadColumns, numbers(columnWidths(window.DownloadList))},
+        {kPeopleColumns, numbers(columnWidths(window.PeopleList))},
+        {kTracksColumns, numbers(columnWidths(window.TracksList))}};
+    const QString error = ChangeSettingsFile([&values](QSettings& settings) {
+        settings.beginGroup(kGroup);
+        for (const auto& [key, value] : values)
+            settings.setValue(key, value);
+        settings.endGroup();
+    });
+    if (error.isEmpty())
+        return {};
+    return QStringLiteral("The window layout could not be saved:\n") + error;
 }

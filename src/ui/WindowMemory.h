@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 class TTarnMainWin;
 
 // The main window's layout kept between runs: place, size and maximised state, the two
@@ -14,5 +16,6 @@ public:
     static bool RestoreFrame(TTarnMainWin& window);
     // Splitter positions and column widths; once the window has laid out its panels.
     static void RestoreLists(TTarnMainWin& window);
-    static void Save(const TTarnMainWin& window);
+    // Returns an empty text, or why the layout could not be saved.
+    static QString Save(const TTarnMainWin& window);
 };

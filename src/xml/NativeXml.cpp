@@ -4,9 +4,9 @@
 #include "XmlReader.h"
 #include "XmlText.h"
 #include "XmlWriter.h"
+#include "base/WholeFileSave.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 #include <string>
 #include <unordered_map>
@@ -289,11 +289,7 @@ QByteArray TNativeXml::SaveToBytes() const
 void TNativeXml::SaveToFile(const QString& fileName) const
 {
     const QByteArray bytes = SaveToBytes();
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        throw EXmlException("cannot create " + fileName.toStdString() + ": " +
-                            file.errorString().toStdString());
-    if (file.write(bytes) != bytes.size() || !file.commit())
-        throw EXmlException("cannot write " + fileName.toStdString() + ": " +
-                            file.errorString().toStdString());
+    const QString error = SaveFileWhole(fileName, bytes);
+    if (!error.isEmpty())
+        throw EXmlException("cannot write " + fileName.toStdString() + ": " + error.toStdString());
 }

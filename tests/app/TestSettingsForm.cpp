@@ -1,14 +1,18 @@
 #include "FakeDesktop.h"
 #include "MemorySettings.h"
+#include "SmallDisk.h"
 #include "TestEnvironment.h"
 #include "TestRegistry.h"
 
+#include "app/SettingsFile.h"
 #include "app/SettingsForm.h"
+#include "app/SettingsStore.h"
 #include "base/AppSettings.h"
 #include "language/LangStrings.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -264,21 +268,55 @@ private Q_SLOTS:
         QCOMPARE(m_mainWindowTexted, 0);
     }
 
-    void failingStoreStopsSilentlyButTheSettingsHold()
+    void failingStoreSaysSoAndStaysOpenButTheSettingsHold()
     {
         m_store.failFromWrite = 1; // the second write fails
         m_form->SaveToFolder = m_work.filePath(QStringLiteral("g"));
         m_form->DownloadAllSoundFiles = true;
         m_form->LatestTrackCount = 9;
         m_form->LanguageIndex = indexOf(QStringLiteral("Deutsch"));
-        QCOMPARE(m_form->ButtOKClick(), SettingsForm::TOkResult::Close);
+        QCOMPARE(m_form->ButtOKClick(), SettingsForm::TOkResult::Stay);
         QCOMPARE(m_store.written, (QStringList{"SaveToFolder", "DownloadAllSoundFiles"}));
-        QVERIFY(m_prompts.messages.isEmpty());
+        QCOMPARE(m_prompts.messages.size(), 1);
+        QVERIFY(m_prompts.messages[0].contains(QLatin1String("could not be saved")));
         QCOMPARE(AppSettings().SaveToFolder(), m_work.filePath(QStringLiteral("g/")));
         QVERIFY(AppSettings().DownloadAllSoundFiles());
         QCOMPARE(AppSettings().LatestTrackCount(), 9);
         QCOMPARE(AppSettings().SelectLanguage(), QStringLiteral("brae_deu.ini"));
         QCOMPARE(m_mainWindowTexted, 1);
+    }
+
+    // The real settings file on a real full disk: the dialog says so and stays open, and
+    // the file is as it was.
+    void fullConfigDisk()
+    {
+        const QString file = SettingsFilePath();
+        qbtest::SmallDisk disk(QFileInfo(file).absolutePath());
+        if (!disk.isMounted())
+            QSKIP(qPrintable(disk.reason()));
+        {
+            NativeSettingsBackend store;
+            QCOMPARE(WriteSettings(store, {m_work.filePath(QStringLiteral("old/")), false, 5,
+                                           QStringLiteral("brae_eng.ini")}),
+                     QString());
+        }
+        const QByteArray before = [&file] {
+            QFile f(file);
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        }();
+        QVERIFY(before.contains("SaveToFolder"));
+        QVERIFY(disk.fill());
+        SettingsForm form(m_prompts, [] { return std::make_unique<NativeSettingsBackend>(); });
+        form.FormShow();
+        form.SaveToFolder = m_work.filePath(QStringLiteral("new"));
+        form.LatestTrackCount = 77;
+        QCOMPARE(form.ButtOKClick(), SettingsForm::TOkResult::Stay);
+        QCOMPARE(m_prompts.messages.size(), 1);
+        QVERIFY2(m_prompts.messages[0].contains(file + QStringLiteral(": No space left on device")),
+                 qPrintable(m_prompts.messages[0]));
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), before);
     }
 };
 

@@ -3,6 +3,7 @@
 
 #include "app/Folders.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTest>
 
@@ -38,6 +39,18 @@ private Q_SLOTS:
         QTest::newRow("folder absent -> data folder")
             << "SaveToFolder" << absent << "/home/u/Documents/Quillbrook/";
         QTest::newRow("folder kept") << "SaveToFolder" << QVariant("/music/") << "/music/";
+        // As the settings dialog takes a folder: absolute, "~" expanded, one trailing "/".
+        QTest::newRow("folder without a trailing slash")
+            << "SaveToFolder" << QVariant("/music") << "/music/";
+        QTest::newRow("folder made clean")
+            << "SaveToFolder" << QVariant(" /music//a/../b/ ") << "/music/b/";
+        QTest::newRow("folder under home")
+            << "SaveToFolder" << QVariant("~/Music") << QDir::homePath() + "/Music/";
+        QTest::newRow("folder home") << "SaveToFolder" << QVariant("~") << QDir::homePath() + "/";
+        QTest::newRow("relative folder -> data folder")
+            << "SaveToFolder" << QVariant("Music/") << "/home/u/Documents/Quillbrook/";
+        QTest::newRow("other user's home -> data folder")
+            << "SaveToFolder" << QVariant("~bob/Music") << "/home/u/Documents/Quillbrook/";
     }
 
     void readRules()
@@ -48,8 +61,13 @@ private Q_SLOTS:
         MemorySettings store;
         if (stored.isValid())
             store.values.insert(key, stored.toString());
+        QString note;
         const StoredSettings s =
-            ReadSettings(store, QStringLiteral("/home/u/Documents/Quillbrook/"));
+            ReadSettings(store, QStringLiteral("/home/u/Documents/Quillbrook/"), &note);
+        // A stored folder that could not be used is named in the note.
+        const bool fellBack = key == QLatin1String("SaveToFolder") && stored.isValid() &&
+                              expected == QLatin1String("/home/u/Documents/Quillbrook/");
+        QCOMPARE(note.contains(stored.toString()) && !note.isEmpty(), fellBack);
         const QString got = key == QLatin1String("LatestTrackCount")
                                 ? QString::number(s.LatestTrackCount)
                             : key == QLatin1String("DownloadAllSoundFiles")
@@ -75,11 +93,13 @@ private Q_SLOTS:
         QCOMPARE(back.SelectLanguage, QStringLiteral("brae_deu.ini"));
     }
 
-    void writeStopsSilentlyAtFirstFailure()
+    void writeStopsAtFirstFailure()
     {
         MemorySettings store;
         store.failFromWrite = 1; // the second write fails
-        WriteSettings(store, {QStringLiteral("/music/"), false, 9, QStringLiteral("x.ini")});
+        QVERIFY(
+            !WriteSettings(store, {QStringLiteral("/music/"), false, 9, QStringLiteral("x.ini")})
+                 .isEmpty());
         QCOMPARE(store.written, (QStringList{"SaveToFolder", "DownloadAllSoundFiles"}));
         QCOMPARE(store.values.keys(), QStringList{"SaveToFolder"});
     }

@@ -1,8 +1,10 @@
 #include "FakeSoundCloud.h"
 #include "FakeSoundCloudApi.h"
+#include "SmallDisk.h"
 #include "TestRegistry.h"
 
 #include "app/SingleInstance.h"
+#include "follow/PeopleFileLock.h"
 
 #include <QDate>
 #include <QDir>
@@ -29,18 +31,25 @@ class TestCliCheck : public QObject
         QString err;
     };
 
-    TRun run(const QStringList& args)
+    QProcessEnvironment environment()
     {
         const QString hosts = m_dir.filePath(QStringLiteral("hosts.ini"));
         QFile f(hosts);
-        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return {-1, {}, {}};
-        f.write("[Hosts]\nSoundCloudWeb=" + m_sc->Host().toUtf8() +
-                "\nSoundCloudApi=" + m_api->Host().toUtf8() + "\n");
+        if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            f.write("[Hosts]\nSoundCloudWeb=" + m_sc->Host().toUtf8() +
+                    "\nSoundCloudApi=" + m_api->Host().toUtf8() + "\n");
         f.close();
-        QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QUILLBROOK_SERVICES"), hosts);
+        return env;
+    }
+
+    TRun run(const QStringList& args, const QString& runtimeDir = {})
+    {
+        QProcess p;
+        QProcessEnvironment env = environment();
+        if (!runtimeDir.isEmpty())
+            env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir);
         p.setProcessEnvironment(env);
         p.start(QStringLiteral(QB_BIN_DIR "/quillbrook-cli"), args);
         if (!p.waitForFinished(60000))
@@ -54,6 +63,13 @@ class TestCliCheck : public QObject
     static QString dataDir() { return QDir::homePath() + QStringLiteral("/Documents/Quillbrook/"); }
 
     static QString savedFile(const QString& name) { return dataDir() + name + ".mp3"; }
+    static QString peopleFile() { return dataDir() + QStringLiteral("data/followuser.xml"); }
+
+    static QByteArray readAll(const QString& path)
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
 
 private Q_SLOTS:
     void init()
@@ -128,7 +144,95 @@ private Q_SLOTS:
         QVERIFY(r.err.contains(QLatin1String("Quillbrook is running")));
         QCOMPARE(m_api->Requests(QStringLiteral("alice")), 1);
     }
+
+    void fullDataDisk_data();
+    void fullDataDisk();
+    void lockBesideTheFile();
 };
+
+// Every command that saves the followed users, on a real full disk under the data folder
+// (one page left for the lock): the command fails naming the file and the reason, and
+// the file is as it was.
+void TestCliCheck::fullDataDisk_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::newRow("follow add") << QStringList{"follow", "add", "bob"};
+    QTest::newRow("follow remove") << QStringList{"follow", "remove", "alice"};
+    QTest::newRow("follow auto-check") << QStringList{"follow", "auto-check", "alice", "off"};
+    QTest::newRow("check") << QStringList{"check"};
+    QTest::newRow("check --daily") << QStringList{"check", "--daily"};
+    QTest::newRow("check --download") << QStringList{"check", "--download"};
+}
+
+void TestCliCheck::fullDataDisk()
+{
+    QFETCH(QStringList, args);
+    m_api->AddTracks(QStringLiteral("alice"), 2, 5000);
+    qbtest::SmallDisk disk(dataDir() + QStringLiteral("data"));
+    if (!disk.isMounted())
+        QSKIP(qPrintable(disk.reason()));
+    QCOMPARE(run({"follow", "add", "alice"}).code, 0);
+    QCOMPARE(run({"follow", "auto-check", "alice", "on"}).code, 0);
+    const QByteArray before = readAll(peopleFile());
+    QVERIFY(before.contains("alice"));
+    QVERIFY(disk.fill(4096));
+    const TRun r = run(args);
+    QCOMPARE(r.code, 1);
+    QVERIFY2(r.err.contains(QStringLiteral("could not be saved to ") + peopleFile() +
+                            QStringLiteral(": No space left on device")),
+             qPrintable(r.err));
+    QCOMPARE(readAll(peopleFile()), before);
+}
+
+// The lock beside the file: a second command is told which process holds it, a window of
+// another runtime folder still holds it, and a lock that cannot be taken refuses.
+void TestCliCheck::lockBesideTheFile()
+{
+    // Slow replies for several users keep the check running for seconds.
+    const QStringList users{"alice", "amy", "ann", "ava", "abe", "al"};
+    for (const QString& user : users) {
+        m_api->AddTracks(user, 3);
+        m_api->SetMode(user, qbtest::TApiMode::Slow);
+    }
+    QCOMPARE(run(QStringList{"follow", "add"} + users).code, 0);
+    const QString lock = peopleFile() + QStringLiteral(".lock");
+    QProcess check;
+    check.setProcessEnvironment(environment());
+    check.start(QStringLiteral(QB_BIN_DIR "/quillbrook-cli"), {"check"});
+    QVERIFY(check.waitForStarted());
+    const qint64 pid = check.processId();
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(lock), 20000);
+    TRun r = run({"follow", "add", "bob"});
+    QCOMPARE(check.state(), QProcess::Running);
+    QVERIFY(check.waitForFinished(60000));
+    QCOMPARE(check.exitCode(), 0);
+    QCOMPARE(r.code, 3);
+    QVERIFY2(r.err.contains(QStringLiteral("Another quillbrook-cli command (process %1) is "
+                                           "using the followed users")
+                                .arg(pid)),
+             qPrintable(r.err));
+
+    const QByteArray before = readAll(peopleFile());
+    {
+        // As the window holds it; the command runs with a runtime folder of its own.
+        PeopleFileLock window(peopleFile());
+        QVERIFY(window.tryLock());
+        const QString otherRuntime = m_dir.filePath(QStringLiteral("other-runtime"));
+        QVERIFY(QDir().mkpath(otherRuntime));
+        r = run({"follow", "add", "bob"}, otherRuntime);
+        QCOMPARE(r.code, 3);
+        QVERIFY2(r.err.contains(QLatin1String("Quillbrook is running")), qPrintable(r.err));
+        QCOMPARE(run({"check", "--daily"}, otherRuntime).code, 3);
+    }
+    QVERIFY(QDir().mkpath(lock)); // a lock that cannot be created
+    r = run({"follow", "add", "bob"});
+    QCOMPARE(r.code, 1);
+    QVERIFY2(r.err.contains(QLatin1String("The followed users cannot be locked")),
+             qPrintable(r.err));
+    QVERIFY(QDir(lock).removeRecursively());
+    QCOMPARE(readAll(peopleFile()), before);
+    QCOMPARE(run({"follow", "add", "bob"}).code, 0);
+}
 
 QB_TEST(TestCliCheck, "e2e");
 #include "TestCliCheck.moc"

@@ -1,10 +1,12 @@
 #include "FakeDesktop.h"
 #include "FakeSoundCloudApi.h"
+#include "SmallDisk.h"
 #include "TestEnvironment.h"
 #include "TestRegistry.h"
 #include "UiTestHelpers.h"
 
 #include "app/MainController.h"
+#include "app/SettingsFile.h"
 #include "base/AppSettings.h"
 #include "base/ServiceHosts.h"
 #include "base/ThreadRegistry.h"
@@ -22,11 +24,13 @@
 #include <QAction>
 #include <QDate>
 #include <QDir>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QSettings>
 #include <QSplitter>
 #include <QStyle>
 #include <QStyleOptionViewItem>
@@ -380,6 +384,47 @@ private Q_SLOTS:
         TFollowedPeople reread;
         QVERIFY(TPeopleFile(file()).ReadPeopleInfo(reread));
         QCOMPARE(reread.FollowedPeopleCount(), 2);
+    }
+
+    // The window's close on a real full disk, for each file it saves: the close asks, and
+    // the file is as it was.
+    void fullDiskAtClose_data()
+    {
+        QTest::addColumn<bool>("layout");
+        QTest::newRow("followed users") << false;
+        QTest::newRow("window layout") << true;
+    }
+    void fullDiskAtClose()
+    {
+        QFETCH(bool, layout);
+        followAliceWithTracks();
+        const QString saved = layout ? SettingsFilePath() : file();
+        qbtest::SmallDisk disk(QFileInfo(saved).absolutePath());
+        if (!disk.isMounted())
+            QSKIP(qPrintable(disk.reason()));
+        if (layout) {
+            QCOMPARE(ChangeSettingsFile(
+                         [](QSettings& s) { s.setValue(QStringLiteral("Window/Toolbar"), false); }),
+                     QString());
+        } else {
+            QCOMPARE(m_controller->Following().SavePeople(), QString());
+        }
+        const QByteArray before = readAll(saved);
+        QVERIFY(!before.isEmpty());
+        QVERIFY(disk.fill());
+        m_prompts.answers = {false};
+        m_win->close();
+        QVERIFY(m_win->isVisible());
+        QCOMPARE(m_prompts.questions.size(), 1);
+        QVERIFY2(m_prompts.questions.front().contains(saved) &&
+                     m_prompts.questions.front().contains(QLatin1String("No space left on device")),
+                 qPrintable(m_prompts.questions.front()));
+        QCOMPARE(readAll(saved), before);
+        // Closing anyway is the user's choice.
+        m_prompts.answers = {true};
+        m_win->close();
+        QVERIFY(!m_win->isVisible());
+        QCOMPARE(readAll(saved), before);
     }
 
     void captionsFollowTheLanguage()

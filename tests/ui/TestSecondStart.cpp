@@ -1,5 +1,6 @@
 #include "FakeDesktop.h"
 #include "FakeSoundCloud.h"
+#include "FakeSoundCloudApi.h"
 #include "TestEnvironment.h"
 #include "TestRegistry.h"
 #include "UiTestHelpers.h"
@@ -7,6 +8,8 @@
 #include "app/MainController.h"
 #include "app/SingleInstance.h"
 #include "base/AppSettings.h"
+#include "follow/TFollowedPeople.h"
+#include "follow/TPeopleFile.h"
 #include "jobs/DownloadRows.h"
 #include "jobs/DownloadState.h"
 #include "jobs/ListViewModel.h"
@@ -16,6 +19,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStatusBar>
 #include <QTest>
@@ -188,6 +192,52 @@ private Q_SLOTS:
         if (!window.waitForFinished(10000))
             window.kill();
         window.waitForFinished(5000);
+    }
+
+    // SIGTERM (logout, shutdown, kill) after the start's daily check: the window ends as
+    // Exit answered "Yes" does, so the day's results are in the file.
+    void sigtermSavesTheFollowedUsers()
+    {
+        m_activation.reset();
+        m_instance.reset();
+        qbtest::TFakeSoundCloudApi api(m_sc.get());
+        api.AddTracks(QStringLiteral("alice"), 2, 3000);
+        const QString folder = qbtest::testHome() + QStringLiteral("/Documents/Quillbrook/");
+        const QString peopleFile = folder + QStringLiteral("data/followuser.xml");
+        {
+            TFollowedPeople store;
+            QVERIFY(store.SetAutoCheck(store.AddPeople(QStringLiteral("alice")), 1));
+            QCOMPARE(TPeopleFile(peopleFile).WritePeopleInfo(store), QString());
+        }
+        const QString hostsFile = qbtest::testHome() + QStringLiteral("/sigterm-hosts.ini");
+        QFile hosts(hostsFile);
+        QVERIFY(hosts.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        hosts.write(
+            QStringLiteral("[Hosts]\nSoundCloudWeb=%1\nSoundCloudApi=%2\nMaker=127.0.0.1:1\n")
+                .arg(m_sc->Host(), api.Host())
+                .toUtf8());
+        hosts.close();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QUILLBROOK_SERVICES"), hostsFile);
+        QProcess window;
+        window.setProcessEnvironment(env);
+        window.start(m_program, {});
+        QVERIFY(window.waitForStarted());
+        for (const char* name : {"alice song 1.mp3", "alice song 2.mp3"})
+            QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(folder + QLatin1String(name)).size() == 3000, 20000);
+        QTest::qWait(300); // the finished jobs mark their tracks
+        window.terminate();
+        QVERIFY(window.waitForFinished(10000));
+        QCOMPARE(window.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(window.exitCode(), 0);
+        TFollowedPeople reread;
+        QVERIFY(TPeopleFile(peopleFile).ReadPeopleInfo(reread));
+        const auto alice = reread.Summary(reread.GetPeopleArrayID(QStringLiteral("alice")));
+        QVERIFY(alice);
+        QCOMPARE(alice->tracksCount, 2);
+        QCOMPARE(alice->downloadedCount, 2);
+        QVERIFY(!alice->lastCheckTime.isEmpty());
+        QFile::remove(peopleFile);
     }
 };
 
