@@ -216,6 +216,12 @@ bool TDownloadThread::PrepareTarget(std::unique_ptr<TOutputFile>& file, QString&
         path = PageFile();
         bool taken = false;
         file = CreateTarget(path, taken);
+        if (taken) {
+            // The engine's folder is this process's alone and job ids are not used twice:
+            // a page file there is a leftover of a crashed run that had the same process id.
+            QFile::remove(path);
+            file = CreateTarget(path, taken);
+        }
         if (taken)
             m_endReason = EndReasonDisk(QStringLiteral("cannot create ") + path +
                                         QStringLiteral(": the name is taken"));

@@ -4,6 +4,7 @@
 #include "TestRegistry.h"
 #include "base/ServiceHosts.h"
 #include "worker/OutputNaming.h"
+#include "worker/StaleTempFolders.h"
 #include "worker/TOutputFile.h"
 
 #include <QDir>
@@ -513,6 +514,25 @@ private Q_SLOTS:
         QCOMPARE(
             QDir(rig.saveFolder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System),
             QStringList{"Temp"});
+    }
+
+    // A crashed run whose process id this one has again left its marked folder with a
+    // page file of the same job number: the job is not refused for it.
+    void leftoverOfARunWithTheSameProcessId()
+    {
+        TDownloadRig rig;
+        QString error;
+        QVERIFY2(MakeEngineTempFolder(rig.SaveTo(), rig.workers.tempFolderName, error),
+                 qPrintable(error));
+        const QString folder =
+            rig.SaveTo() + QStringLiteral("Temp/") + rig.workers.tempFolderName + QLatin1Char('/');
+        touch(folder + QStringLiteral("1.txt"));
+        const int id = rig.Add(m_sc->AddTrack({.name = "Song", .size = 2000}));
+        QCOMPARE(id, 1);
+        rig.gui.Post(WM_START_JOBS);
+        QVERIFY(rig.WaitUntilIdle());
+        QCOMPARE(rig.Status(id), int(JOB_FINISHED));
+        QCOMPARE(rig.Files(), QStringList{"Song.mp3"});
     }
 
     // Two engines numbering their jobs from 1 in one save folder, as the window and the
