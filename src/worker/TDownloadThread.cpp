@@ -107,6 +107,9 @@ void TDownloadThread::EndStopped(const QString& written)
 {
     SetStopped();
     QFile::remove(written);
+    // Gone: the name may be another file's by the time the job ends.
+    if (written == m_workingFile)
+        m_workingFile.clear();
 }
 
 void TDownloadThread::Execute()
