@@ -13,6 +13,7 @@
 #include "media/MediaRecords.h"
 #include "media/NativeFilters.h"
 #include "media/TFFEncoder.h"
+#include "worker/StaleTempFolders.h"
 
 #include <QDir>
 #include <QFile>
@@ -73,8 +74,25 @@ void TConvertDriver::StopAll()
         entry->encoder.OnProgress = nullptr;
         entry->encoder.OnTerminate = nullptr;
         entry->encoder.Stop(true);
+        // A conversion that will not end leaves no downloaded video behind.
+        if (entry->running)
+            RemoveSource(entry->encoder.Tag());
         entry->running = false;
     }
+}
+
+void TConvertDriver::RemoveSource(int jobId)
+{
+    TDownloadJobs* job = m_state.DownloadJobs.Job(jobId);
+    if (!job)
+        return;
+    const QString source = job->t_TempName.get();
+    if (source.isEmpty())
+        return;
+    QFile::remove(source);
+    // The engine's Temp folder goes once it is empty, as a worker's end does.
+    std::lock_guard lock(m_state.FileCreateLock);
+    RemoveEngineTempFolderIfEmpty(QFileInfo(source).path());
 }
 
 void TConvertDriver::SetStatusText(int jobId, const QString& text)
@@ -90,6 +108,7 @@ void TConvertDriver::Failed(int jobId, const QString& reason)
     }
     m_rows.SetProgress(jobId, -1.0);
     SetStatusText(jobId, Lang("Msg7_1"));
+    RemoveSource(jobId);
 }
 
 bool TConvertDriver::PrepareLibraries()
@@ -235,13 +254,7 @@ void TConvertDriver::EncoderTerminate(TFFEncoder* Sender, const TTerminateInfo& 
         job->t_ConvertStatus = CONVERT_DONE;
         SetStatusText(jobId, QStringLiteral("100%"));
         m_rows.SetProgress(jobId, -1.0);
-        const QString source = job->t_TempName.get();
-        QFile::remove(source);
-        {
-            // The engine's Temp folder goes once it is empty, as a worker's end does.
-            std::lock_guard lock(m_state.FileCreateLock);
-            QDir().rmdir(QFileInfo(source).path());
-        }
+        RemoveSource(jobId);
         m_rows.SetText(jobId, TDownloadRows::FileColumn, LastPathPart(output));
     }
 }

@@ -40,7 +40,8 @@ public:
     void WMStartConvert(int jobId);
 
     // The program closes: every encoder loses its handlers and is stopped, waiting for its
-    // thread; outputs not finished are removed. Later requests are refused.
+    // thread; outputs not finished and their downloaded videos are removed. Later requests
+    // are refused.
     void StopAll();
 
     // A started conversion has not ended yet.
@@ -62,6 +63,8 @@ private:
     // command line.
     void Failed(int jobId, const QString& reason);
     void SetStatusText(int jobId, const QString& text);
+    // Removes the job's downloaded video, and the engine's Temp folder once it is empty.
+    void RemoveSource(int jobId);
 
     TDownloadState& m_state;
     TDownloadRows m_rows;

@@ -37,14 +37,18 @@ void TfrmOption::BuildOutputOptions(TOutputOptions* options) const
     QString folder = edtOutPath;
     if (folder.isEmpty())
         folder = QFileInfo(input).absolutePath() + QLatin1Char('/');
-    options->FileName =
-        ConvertedFileName(folder, input, QLatin1Char('.') + grpFormats.toLower(), chkOverwrite,
-                          [](const QString& path) {
-                              // A conversion of the same name still writing holds it too.
-                              return QFileInfo::exists(path) ||
-                                     QFileInfo::exists(QString::fromStdString(
-                                         TConvertTask::OutputWorkingName(path.toStdString())));
-                          });
+    options->FileName = ConvertedFileName(
+        folder, input, QLatin1Char('.') + grpFormats.toLower(), chkOverwrite,
+        [](const QString& path) {
+            // A link holds its name even when it leads nowhere, and a
+            // conversion of the same name still writing holds it too.
+            const auto taken = [](const QString& name) {
+                const QFileInfo info(name);
+                return info.exists() || info.isSymLink();
+            };
+            return taken(path) || taken(QString::fromStdString(
+                                      TConvertTask::OutputWorkingName(path.toStdString())));
+        });
 }
 
 void TfrmOption::BuildInputOptions(TInputOptions* options) const

@@ -25,6 +25,13 @@ QString EndReasonNoStream()
     return QStringLiteral("No stream on the page");
 }
 
+QString EndReasonNoFileName(const QString& title)
+{
+    if (title.trimmed().isEmpty())
+        return QStringLiteral("The page has no title to name the file after");
+    return QStringLiteral("The title \"%1\" leaves no file name").arg(title.trimmed());
+}
+
 QString EndReasonDisk(const QString& error)
 {
     return QStringLiteral("Disk error: ") + error;

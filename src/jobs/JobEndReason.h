@@ -15,6 +15,9 @@ QString EndReasonHttp(int status, const QString& reasonPhrase);
 QString EndReasonNetwork(const QString& error);
 // The page was read but names no stream.
 QString EndReasonNoStream();
+// The page has no title, or one that leaves nothing to name a file after (only dots,
+// blanks or controls).
+QString EndReasonNoFileName(const QString& title);
 // A file could not be created or written.
 QString EndReasonDisk(const QString& error);
 // The reply ended before all the bytes it announced (or announced none).

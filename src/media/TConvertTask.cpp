@@ -3,6 +3,7 @@
 #include "AVApi.h"
 #include "MediaRecords.h"
 #include "TFFOptionParser.h"
+#include "base/FileCreation.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -10,8 +11,6 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -108,25 +107,12 @@ int ChooseSampleRate(const AVCodec& codec, int in)
 }
 
 // Gives the whole working file its own name, never over a file that took the name meanwhile.
-// Not every file system has the no-replace rename (or hard links): each way is tried in turn.
 bool PublishOutput(const std::string& working, const std::string& path, std::string& error)
 {
-    if (::renameat2(AT_FDCWD, working.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0)
+    const int failure = RenameNoReplace(working.c_str(), path.c_str());
+    if (failure == 0)
         return true;
-    if (errno == EINVAL || errno == ENOSYS || errno == ENOTSUP) {
-        if (::link(working.c_str(), path.c_str()) == 0) {
-            ::unlink(working.c_str());
-            return true;
-        }
-        if (errno == EPERM || errno == ENOTSUP || errno == EOPNOTSUPP) {
-            struct stat existing;
-            if (::stat(path.c_str(), &existing) == 0)
-                errno = EEXIST;
-            else if (::rename(working.c_str(), path.c_str()) == 0)
-                return true;
-        }
-    }
-    error = path + ": " + std::strerror(errno);
+    error = path + ": " + std::strerror(failure);
     return false;
 }
 
@@ -390,12 +376,12 @@ bool TConvertTask::SetOutput(const std::string& path, const std::string& options
     // The file last: created here and only here, never over an existing one (neither the
     // output nor a working file of another conversion of the same name).
     struct stat existing;
-    if (::stat(path.c_str(), &existing) == 0) {
+    if (::lstat(path.c_str(), &existing) == 0) {
         error = path + ": " + std::strerror(EEXIST);
         return false;
     }
     const std::string working = OutputWorkingName(path);
-    const int fd = ::open(working.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    const int fd = CreateExclusive(working.c_str());
     if (fd < 0) {
         error = (errno == EEXIST ? path : working) + ": " + std::strerror(errno);
         return false;

@@ -1,10 +1,14 @@
 #include "OutputNaming.h"
 
+#include "base/FileCreation.h"
 #include "base/TextHelpers.h"
 #include "jobs/DownloadState.h"
 
 #include <QFile>
 #include <QSet>
+
+#include <cerrno>
+#include <cstring>
 
 namespace {
 constexpr int kMaxNumber = 10000;
@@ -58,26 +62,54 @@ TNameChoice ChooseAgainstCaptions(const QString& path, const QStringList& otherC
     return choice;
 }
 
-QString ChooseAgainstDisk(TNameChoice choice, const std::function<bool(const QString&)>& exists)
+QString ChooseAgainstDisk(TNameChoice choice, const std::function<TCreated(const QString&)>& create)
 {
-    while (choice.count <= kMaxNumber && exists(choice.candidate)) {
-        ++choice.count;
-        choice.candidate = NumberedName(choice.path, choice.count);
-    }
-    return choice.candidate;
-}
-
-QString GiveMp3Name(const QString& workingFile)
-{
-    const QString plain = workingFile + QStringLiteral(".mp3");
-    if (!QFile::exists(plain))
-        return QFile::rename(workingFile, plain) ? plain : QString();
-    for (int i = 1; i <= kMaxNumber; ++i) {
-        const QString candidate = NumberedName(workingFile, i) + QStringLiteral(".mp3");
-        if (!QFile::exists(candidate))
-            return QFile::rename(workingFile, candidate) ? candidate : QString();
+    for (; choice.count <= kMaxNumber; ++choice.count) {
+        if (choice.count > 0)
+            choice.candidate = NumberedName(choice.path, choice.count);
+        switch (create(choice.candidate)) {
+        case TCreated::Created:
+            return choice.candidate;
+        case TCreated::Failed:
+            return {};
+        case TCreated::Taken:
+            break;
+        }
     }
     return {};
+}
+
+QString GiveMp3Name(const QString& workingFile, QString* error)
+{
+    const QByteArray from = QFile::encodeName(workingFile);
+    int failure = EEXIST;
+    for (int i = 0; i <= kMaxNumber && failure == EEXIST; ++i) {
+        const QString candidate =
+            (i == 0 ? workingFile : NumberedName(workingFile, i)) + QStringLiteral(".mp3");
+        failure = RenameNoReplace(from.constData(), QFile::encodeName(candidate).constData());
+        if (failure == 0)
+            return candidate;
+    }
+    if (error)
+        *error = QString::fromLocal8Bit(std::strerror(failure));
+    return {};
+}
+
+QString WithoutControls(const QString& name)
+{
+    QString out;
+    out.reserve(name.size());
+    for (const QChar c : name) {
+        const char16_t u = c.unicode();
+        if (u == u'\t' || u == u'\n' || u == u'\r')
+            out += QLatin1Char(' ');
+        else if (u < 0x20 || (u >= 0x7F && u <= 0x9F) || (u >= 0x202A && u <= 0x202E) ||
+                 (u >= 0x2066 && u <= 0x2069) || u == 0x200E || u == 0x200F || u == 0x061C)
+            continue;
+        else
+            out += c;
+    }
+    return out;
 }
 
 QString FitUtf8Bytes(const QString& name, int maxBytes)
@@ -101,8 +133,9 @@ QString FitUtf8Bytes(const QString& name, int maxBytes)
     return name.left(end);
 }
 
-QString YouTubeWorkingName(const QString& title)
+QString YouTubeWorkingName(const QString& rawTitle)
 {
+    const QString title = WithoutControls(rawTitle);
     qsizetype start = 0;
     while (start < title.size() && title[start] == QLatin1Char('.'))
         ++start;

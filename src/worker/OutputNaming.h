@@ -16,8 +16,8 @@ QString SizeText(std::int64_t bytes);
 QString NumberedName(const QString& path, int count);
 
 // The working-file choice. First against the file names other rows of the list show
-// (letter case ignored), then against the disk; the numbering goes on from one to the other,
-// and gives up after 10000 (the last candidate is then used as it is).
+// (letter case ignored), then on the disk, where the candidate is created at once; the
+// numbering goes on from one to the other, up to 10000.
 struct TNameChoice
 {
     QString path;  // original path
@@ -25,12 +25,27 @@ struct TNameChoice
     QString candidate;
 };
 TNameChoice ChooseAgainstCaptions(const QString& path, const QStringList& otherCaptions);
-QString ChooseAgainstDisk(TNameChoice choice, const std::function<bool(const QString&)>& exists);
 
-// Gives a finished download its ".mp3" name without overwriting anything: name.mp3, else
-// 1-name.mp3, 2-name.mp3 ... Returns the new name; empty when the file could not be renamed
-// (the rename failed, or every candidate exists).
-QString GiveMp3Name(const QString& workingFile);
+// What creating a candidate on the disk gave.
+enum class TCreated
+{
+    Created,
+    Taken,  // the name is in use (a file, a folder or a link): the next number is tried
+    Failed, // the file cannot be created at all
+};
+// The candidate create made; empty when it failed or every number up to 10000 was taken.
+QString ChooseAgainstDisk(TNameChoice choice,
+                          const std::function<TCreated(const QString&)>& create);
+
+// Gives a finished download its ".mp3" name without replacing anything, not even a file
+// that takes the name meanwhile: name.mp3, else 1-name.mp3, 2-name.mp3 ... Returns the new
+// name; empty when the file could not be renamed (error then says why).
+QString GiveMp3Name(const QString& workingFile, QString* error = nullptr);
+
+// Control characters (also CR, LF and NUL), DEL, the C1 controls and the bidirectional
+// marks and overrides removed: a page name shows as what it is and ends where it seems to.
+// Tabs and line ends become blanks.
+QString WithoutControls(const QString& name);
 
 // Most UTF-8 bytes a name from a page may have: a file name has at most 255, and the name
 // may get two number prefixes of up to "10001-" (working file, then final name) and ".mp3".
@@ -40,6 +55,6 @@ constexpr int kMaxPageNameBytes = 255 - 2 * 6 - 4;
 QString FitUtf8Bytes(const QString& name, int maxBytes);
 
 // The working-file name of a YouTube title (already cleaned of the characters a file name
-// cannot hold): no leading dot, so no hidden file, and cut to kMaxPageNameBytes of UTF-8
-// between code points. Empty when nothing is left.
+// cannot hold): without controls (WithoutControls), no leading dot, so no hidden file,
+// and cut to kMaxPageNameBytes of UTF-8 between code points. Empty when nothing is left.
 QString YouTubeWorkingName(const QString& title);

@@ -59,7 +59,7 @@ bool ReadSoundCloudPage(const QString& pageFile, TSoundCloudTrack& track)
 
 QString SafeSoundCloudName(const QString& name)
 {
-    QString safe = name;
+    QString safe = WithoutControls(name);
     for (QChar c : {QLatin1Char('|'), QLatin1Char('/'), QLatin1Char('\\')})
         safe.replace(c, QLatin1Char(' '));
     qsizetype start = 0;

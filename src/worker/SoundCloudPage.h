@@ -19,7 +19,8 @@ TSoundCloudTrack ParseSoundCloudLine(const QString& line);
 // after a successful read.
 bool ReadSoundCloudPage(const QString& pageFile, TSoundCloudTrack& track);
 
-// A page name made safe as a file name inside the save folder: "|", "/" and "\" become
-// blanks, leading dots and blanks are dropped (no hidden file, no ".."), and the name is cut
-// to kMaxPageNameBytes of UTF-8. Empty when nothing is left.
+// A page name made safe as a file name inside the save folder: without controls
+// (WithoutControls), "|", "/" and "\" become blanks, leading dots and blanks are dropped
+// (no hidden file, no ".."), and the name is cut to kMaxPageNameBytes of UTF-8. Empty when
+// nothing is left.
 QString SafeSoundCloudName(const QString& name);

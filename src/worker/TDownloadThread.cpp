@@ -4,6 +4,7 @@
 #include "OutputNaming.h"
 #include "PageLimit.h"
 #include "SoundCloudPage.h"
+#include "StaleTempFolders.h"
 #include "TOutputFile.h"
 #include "WorkerContext.h"
 #include "YouTubePage.h"
@@ -110,6 +111,9 @@ void TDownloadThread::EndStopped(const QString& written)
 {
     SetStopped();
     QFile::remove(written);
+    // Gone: the name may be another file's by the time the job ends.
+    if (written == m_workingFile)
+        m_workingFile.clear();
 }
 
 void TDownloadThread::Execute()
@@ -223,41 +227,56 @@ void TDownloadThread::Execute()
 
 bool TDownloadThread::PrepareTarget(std::unique_ptr<TOutputFile>& file, QString& path)
 {
-    if (!QDir().mkpath(m_saveTo) || !QDir().mkpath(m_saveTo + QStringLiteral("Temp"))) {
-        m_endReason = EndReasonDisk(QStringLiteral("cannot create the folder ") + m_saveTo +
-                                    QStringLiteral("Temp"));
-        return false;
-    }
     if (m_GetData == 0) {
         path = PageFile();
-    } else {
-        // A page without a name gives nothing to write to.
-        if (m_MediaName.isEmpty()) {
-            m_endReason = m_pageFailure.isEmpty() ? EndReasonNoStream() : m_pageFailure;
-            return false;
+        bool taken = false;
+        file = CreateTarget(path, taken);
+        if (taken) {
+            // The engine's folder is this process's alone and job ids are not used twice:
+            // a page file there is a leftover of a crashed run that had the same process id.
+            QFile::remove(path);
+            file = CreateTarget(path, taken);
         }
-        // Bars are replaced in the name only: the save folder is the user's and stays as is.
-        const QString folder = m_WebsiteID == WEBSITE_YOUTUBE ? TempFolder() : m_saveTo;
-        path = ChooseWorkingFile(folder + ReplaceBars(m_MediaName));
-        m_job.t_TempName.set(path);
+        if (taken)
+            m_endReason = EndReasonDisk(QStringLiteral("cannot create ") + path +
+                                        QStringLiteral(": the name is taken"));
+        return file != nullptr;
     }
-    // Under the lock that also guards removing the engine's Temp folder when it is empty.
-    std::lock_guard lock(m_context.state.FileCreateLock);
-    if (!QDir().mkpath(TempFolder())) {
-        m_endReason = EndReasonDisk(QStringLiteral("cannot create the folder ") + TempFolder());
+    // A page without a name gives nothing to write to.
+    if (m_MediaName.isEmpty()) {
+        m_endReason = m_pageFailure.isEmpty() ? EndReasonNoStream() : m_pageFailure;
         return false;
     }
-    QString error;
-    file = m_context.openOutput ? m_context.openOutput(path) : TOutputFile::Open(path, error);
-    if (!file) {
-        m_endReason = EndReasonDisk(QStringLiteral("cannot create ") + path +
-                                    (error.isEmpty() ? QString() : QStringLiteral(": ") + error));
+    // Bars are replaced in the name only: the save folder is the user's and stays as is.
+    const QString folder = m_WebsiteID == WEBSITE_YOUTUBE ? TempFolder() : m_saveTo;
+    path = ChooseWorkingFile(folder + ReplaceBars(m_MediaName), file);
+    if (path.isEmpty())
         return false;
-    }
+    m_workingFile = path;
+    m_job.t_TempName.set(path);
     return true;
 }
 
-QString TDownloadThread::ChooseWorkingFile(const QString& path)
+std::unique_ptr<TOutputFile> TDownloadThread::CreateTarget(const QString& path, bool& taken)
+{
+    taken = false;
+    // Under the lock that also guards removing the engine's Temp folder when it is empty.
+    std::lock_guard lock(m_context.state.FileCreateLock);
+    QString error;
+    if (!MakeEngineTempFolder(m_saveTo, m_context.tempFolderName, error)) {
+        m_endReason = EndReasonDisk(error);
+        return nullptr;
+    }
+    std::unique_ptr<TOutputFile> file = m_context.openOutput
+                                            ? m_context.openOutput(path)
+                                            : TOutputFile::Create(path, error, &taken);
+    if (!file && !taken)
+        m_endReason = EndReasonDisk(QStringLiteral("cannot create ") + path +
+                                    (error.isEmpty() ? QString() : QStringLiteral(": ") + error));
+    return file;
+}
+
+QString TDownloadThread::ChooseWorkingFile(const QString& path, std::unique_ptr<TOutputFile>& file)
 {
     std::lock_guard lock(m_context.state.FileNameLock);
     ListViewModel& list = m_context.rows.List();
@@ -272,9 +291,20 @@ QString TDownloadThread::ChooseWorkingFile(const QString& path)
         }
         choice = ChooseAgainstCaptions(path, captions);
     });
-    const QString name =
-        ChooseAgainstDisk(choice, [](const QString& p) { return QFile::exists(p); });
-    // Shown before the file exists, so the next worker's choice sees it.
+    // Each candidate is created at once, never over anything: a name another run, the
+    // user or a link took in the meantime only moves the choice on.
+    const QString name = ChooseAgainstDisk(choice, [&](const QString& candidate) {
+        bool taken = false;
+        file = CreateTarget(candidate, taken);
+        return file ? TCreated::Created : taken ? TCreated::Taken : TCreated::Failed;
+    });
+    if (name.isEmpty()) {
+        if (m_endReason.isEmpty())
+            m_endReason = EndReasonDisk(QStringLiteral("every numbered name of ") + path +
+                                        QStringLiteral(" is taken"));
+        return {};
+    }
+    // Shown while the lock is held, so the next worker's choice sees it.
     m_context.gui.SendTask([&] {
         const int row = FindRowByJob(list, self);
         if (row > 0)
@@ -392,7 +422,11 @@ bool TDownloadThread::ParseYouTubePage()
     m_job.t_MediaURL.set(stream.mediaUrl);
     m_MediaName = YouTubeWorkingName(stream.title);
     // Without a title there is nothing to name the working file after.
-    return !m_MediaName.isEmpty();
+    if (m_MediaName.isEmpty()) {
+        m_pageFailure = EndReasonNoFileName(WithoutControls(stream.title));
+        return false;
+    }
+    return true;
 }
 
 void TDownloadThread::Complete()
@@ -401,10 +435,12 @@ void TDownloadThread::Complete()
     bool finished = m_complete;
     if (finished && m_WebsiteID == WEBSITE_SOUNDCLOUD) {
         // A file that cannot get its ".mp3" name is not a finished download.
-        finalName = GiveMp3Name(m_job.t_TempName.get());
+        QString error;
+        finalName = GiveMp3Name(m_workingFile, &error);
         finished = !finalName.isEmpty();
         if (!finished)
-            m_endReason = EndReasonDisk(QStringLiteral("cannot give the file its .mp3 name"));
+            m_endReason =
+                EndReasonDisk(QStringLiteral("cannot give the file its .mp3 name: ") + error);
     }
     if (!finished) {
         m_job.t_EndReason.set(EndReason());
@@ -413,9 +449,9 @@ void TDownloadThread::Complete()
         int downloading = JOB_DOWNLOADING;
         if (m_job.t_Status.compare_exchange_strong(downloading, JOB_STOPPED))
             m_context.rows.SetIcon(m_JobArrayID, JOB_STOPPED);
-        const QString temp = m_job.t_TempName.get();
-        if (!temp.isEmpty() && QFile::exists(temp))
-            QFile::remove(temp);
+        // Only the file this run created: the name may stand for another file by now.
+        if (!m_workingFile.isEmpty())
+            QFile::remove(m_workingFile);
         if (QFile::exists(PageFile()))
             QFile::remove(PageFile());
     } else {
@@ -444,7 +480,7 @@ void TDownloadThread::Complete()
     {
         // Removed only when empty: the other jobs' files keep it.
         std::lock_guard lock(m_context.state.FileCreateLock);
-        QDir().rmdir(TempFolder());
+        RemoveEngineTempFolderIfEmpty(TempFolder());
     }
     const int slot = m_DownloadThrdID;
     m_JobArrayID = 0;

@@ -54,9 +54,13 @@ private:
     // The watch page's title names the working file; its stream map gives the stream. The
     // page file is deleted whatever the outcome; false (or no usable title) ends the job.
     bool ParseYouTubePage();
-    // Creates the file of this pass at path; false when it cannot be created.
+    // Creates the file of this pass; false (with m_endReason) when it cannot be created.
     bool PrepareTarget(std::unique_ptr<TOutputFile>& file, QString& path);
-    QString ChooseWorkingFile(const QString& path);
+    // Creates path in the engine's folders, never over an existing name: taken when the
+    // name is in use, otherwise nullptr is a failure and m_endReason says why.
+    std::unique_ptr<TOutputFile> CreateTarget(const QString& path, bool& taken);
+    // The working file's unique name, created as file; empty when none could be created.
+    QString ChooseWorkingFile(const QString& path, std::unique_ptr<TOutputFile>& file);
     // This engine's own folder below Temp, and the job's page file in it.
     QString TempFolder() const;
     QString PageFile() const;
@@ -70,7 +74,8 @@ private:
 
     TWorkerContext& m_context;
     TDownloadJobs& m_job;
-    QString m_saveTo; // the save folder when the job started
+    QString m_saveTo;      // the save folder when the job started
+    QString m_workingFile; // the working file this run created; empty before
     // The media response announced its size and every byte of it reached the file; the job
     // finishes once the file is also closed without error and has its final name.
     bool m_complete = false;

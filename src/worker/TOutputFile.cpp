@@ -1,15 +1,22 @@
 #include "TOutputFile.h"
 
+#include "base/FileCreation.h"
+
 #include <QFile>
+
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
 
 namespace {
 
 class TDiskFile final : public TOutputFile
 {
 public:
-    explicit TDiskFile(const QString& path) : m_file(path) {}
-
-    bool Open() { return m_file.open(QIODevice::WriteOnly | QIODevice::Truncate); }
+    bool Open(int fd)
+    {
+        return m_file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle);
+    }
 
     QIODevice& Device() override { return m_file; }
 
@@ -40,18 +47,32 @@ QString TOutputFile::ErrorString()
     return Device().errorString();
 }
 
-std::unique_ptr<TOutputFile> TOutputFile::Open(const QString& path)
+std::unique_ptr<TOutputFile> TOutputFile::OnDescriptor(int fd)
 {
-    QString error;
-    return Open(path, error);
+    auto file = std::make_unique<TDiskFile>();
+    if (!file->Open(fd)) {
+        ::close(fd);
+        return nullptr;
+    }
+    return file;
 }
 
-std::unique_ptr<TOutputFile> TOutputFile::Open(const QString& path, QString& error)
+std::unique_ptr<TOutputFile> TOutputFile::Create(const QString& path, QString& error, bool* taken)
 {
-    auto file = std::make_unique<TDiskFile>(path);
-    if (!file->Open()) {
-        error = file->ErrorString();
+    // A NUL would end the name early, and the file would be another one.
+    const int fd = path.contains(QChar(0)) ? (errno = EINVAL, -1)
+                                           : CreateExclusive(QFile::encodeName(path).constData());
+    const int cause = errno;
+    if (taken)
+        *taken = fd < 0 && cause == EEXIST;
+    if (fd < 0) {
+        error = QString::fromLocal8Bit(std::strerror(cause));
         return nullptr;
+    }
+    auto file = OnDescriptor(fd);
+    if (!file) {
+        ::unlink(QFile::encodeName(path).constData());
+        error = QStringLiteral("cannot write the file");
     }
     return file;
 }

@@ -21,8 +21,11 @@ public:
     // Why writing or Finish failed, as the system said it.
     virtual QString ErrorString();
 
-    // Creates the file at path (an existing one is emptied); nullptr when it cannot.
-    static std::unique_ptr<TOutputFile> Open(const QString& path);
-    // The same; when it cannot, error says why.
-    static std::unique_ptr<TOutputFile> Open(const QString& path, QString& error);
+    // Creates the file at path, only when nothing has that name yet (a link, even a
+    // dangling one, counts as taken); nullptr when it cannot, error says why and taken
+    // whether the name was in use.
+    static std::unique_ptr<TOutputFile> Create(const QString& path, QString& error,
+                                               bool* taken = nullptr);
+    // A file over a descriptor open for writing; it is closed with the file.
+    static std::unique_ptr<TOutputFile> OnDescriptor(int fd);
 };

@@ -27,7 +27,7 @@ struct TWorkerContext
     // (user name, track id, final file). Empty while nothing follows users.
     std::function<void(const QString&, const QString&, const QString&)> followedTrackDownloaded;
     // Creates a page or working file (nullptr when it cannot). Empty: a file on disk
-    // (TOutputFile::Open). Tests put devices here that fail as a full disk does.
+    // (TOutputFile::Create). Tests put devices here that fail as a full disk does.
     std::function<std::unique_ptr<TOutputFile>(const QString& path)> openOutput;
     // The folder below "Temp/" of the save folder that holds this engine's page files and
     // working files. Another process (the window and the command line may run side by side)

@@ -5,6 +5,7 @@
 #include "TestRegistry.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -198,7 +199,50 @@ private Q_SLOTS:
         const TRun r = finish(p);
         QCOMPARE(r.code, 1);
         QVERIFY(!r.out.contains(QLatin1String("saved: ")));
-        QCOMPARE(QDir(saveDir("ytstop")).entryList(QDir::Files), QStringList{});
+        // Not even the downloaded video is left in Temp.
+        QDirIterator left(saveDir("ytstop"), QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                          QDirIterator::Subdirectories);
+        QVERIFY2(!left.hasNext(), qPrintable(left.hasNext() ? left.next() : QString()));
+    }
+
+    // Two runs saving a track of the same name into one folder at the same moment: each
+    // gets a file of its own, whole. The tracks differ in length, so a file either run
+    // wrote into shows.
+    void twoRunsRacingForOneName()
+    {
+        qbtest::TFakeSoundCloud sc;
+        for (int pair = 0; pair < 20; ++pair) {
+            const QString folder = saveDir("race") + QString::number(pair);
+            const std::int64_t sizes[2] = {200000, 200001};
+            QProcess* runs[2];
+            for (int i = 0; i < 2; ++i)
+                runs[i] = start(
+                    sc, {"download",
+                         sc.AddTrack(
+                             {.name = "Race", .size = sizes[i], .pieceSize = 16384, .gap = 1ms}),
+                         "--save-to", folder});
+            for (QProcess* p : runs) {
+                const TRun r = finish(p);
+                QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
+            }
+            const QFileInfoList files = QDir(folder).entryInfoList(QDir::Files | QDir::Hidden);
+            QCOMPARE(files.size(), 2);
+            QList<std::int64_t> seen;
+            for (const QFileInfo& file : files) {
+                QVERIFY2(file.fileName().endsWith(QLatin1String("Race.mp3")),
+                         qPrintable(file.fileName()));
+                QFile f(file.filePath());
+                QVERIFY(f.open(QIODevice::ReadOnly));
+                const QByteArray bytes = f.readAll();
+                QByteArray served(bytes.size(), '\0');
+                for (qsizetype at = 0; at < served.size(); ++at)
+                    served[at] = qbtest::TScriptedReply::PatternByte(at);
+                QVERIFY2(bytes == served, qPrintable(file.fileName()));
+                seen.append(bytes.size());
+            }
+            std::sort(seen.begin(), seen.end());
+            QCOMPARE(seen, (QList<std::int64_t>{sizes[0], sizes[1]}));
+        }
     }
 
     void interruptStopsAndCleansUp()

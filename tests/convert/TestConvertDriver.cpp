@@ -12,6 +12,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -94,10 +95,12 @@ class TestConvertDriver : public QObject
         }
     };
 
-    QString watchLink(TFakeYouTube& yt, const QString& title, const QString& kind = {})
+    QString watchLink(TFakeYouTube& yt, const QString& title, const QString& kind = {},
+                      TFakeVideo::TTitleStyle style = TFakeVideo::PlainTitle)
     {
         TFakeVideo video;
         video.title = title;
+        video.titleStyle = style;
         video.media = fileBytes(kind.isEmpty() ? m_mp4 : qbtest::makeMedia(m_media.path(), kind));
         return yt.AddVideo(video);
     }
@@ -137,7 +140,7 @@ private Q_SLOTS:
         QCOMPARE(rig.Status(first), Lang("Msg7_1"));
         QCOMPARE(rig.engine.Job(first).t_EndReason.get(),
                  QStringLiteral("Conversion failed: the FFmpeg libraries could not be loaded"));
-        QVERIFY(QFile::exists(rig.engine.Job(first).t_TempName.get()));
+        QVERIFY(!QFile::exists(rig.engine.Job(first).t_TempName.get())); // no video left
         QVERIFY(rig.prompts.messages.isEmpty());
         QVERIFY(!TFFEncoder::AVLibLoaded());
 
@@ -153,10 +156,12 @@ private Q_SLOTS:
         TFakeYouTube yt;
         yt.UseAsYouTube();
         TRig rig;
-        const int id = rig.engine.Add(watchLink(yt, QStringLiteral("My Song")));
+        // A dot in a title is part of the name, not the start of an extension.
+        const int id = rig.engine.Add(watchLink(yt, QStringLiteral("Mr. Blue Sky")));
         QVERIFY(rig.WaitUntilDone());
 
-        const QString output = rig.engine.SaveTo() + QStringLiteral("My Song - YouTube_(new).mp3");
+        const QString output =
+            rig.engine.SaveTo() + QStringLiteral("Mr. Blue Sky - YouTube_(new).mp3");
         QCOMPARE(rig.engine.Files(), QStringList{LastPathPart(output)});
         QCOMPARE(yt.LastQuality(), QStringLiteral("medium"));
         TDownloadJobs& job = rig.engine.Job(id);
@@ -192,14 +197,17 @@ private Q_SLOTS:
         QVERIFY(job.t_EndReason.get().isEmpty());
     }
 
-    // Dotted titles lose the text after their last dot, so both want "My_(new).mp3".
+    // Titles that end in a media extension lose it (in any case), so both want
+    // "My_(new).mp3".
     void twoConversionsFinishingTogether()
     {
         TFakeYouTube yt;
         yt.UseAsYouTube();
         TRig rig;
-        const int a = rig.engine.Add(watchLink(yt, QStringLiteral("My.Clip")));
-        const int b = rig.engine.Add(watchLink(yt, QStringLiteral("My.Other")));
+        const int a =
+            rig.engine.Add(watchLink(yt, QStringLiteral("My.mp4"), {}, TFakeVideo::LtrFallback));
+        const int b =
+            rig.engine.Add(watchLink(yt, QStringLiteral("My.WEBM"), {}, TFakeVideo::LtrFallback));
         QVERIFY(rig.WaitUntilDone());
         QCOMPARE(rig.driver.ConvertEncoderCount(), 2);
         QCOMPARE(rig.engine.Files(),
@@ -219,7 +227,7 @@ private Q_SLOTS:
         QTest::newRow("a video without sound") << "video" << true;
         QTest::newRow("a save folder that cannot hold files") << "mp4" << false;
     }
-    // Failed: the source stays for another try, nothing half-written is left, and at most
+    // Failed: neither the downloaded video nor anything half-written is left, and at most
     // one warning says why.
     void failures()
     {
@@ -246,9 +254,7 @@ private Q_SLOTS:
         QVERIFY2(reason.startsWith(QStringLiteral("Conversion failed: ")) &&
                      reason.size() > QStringLiteral("Conversion failed: ").size() + 3,
                  qPrintable(reason));
-        QVERIFY(QFile::exists(source));
-        QCOMPARE(rig.engine.Files(),
-                 (QStringList{QStringLiteral("Temp/Clip"), QStringLiteral("blocked")}));
+        QCOMPARE(rig.engine.Files(), QStringList{QStringLiteral("blocked")});
         QVERIFY2(rig.prompts.messages.size() <= 1,
                  qPrintable(rig.prompts.messages.join(QLatin1Char('|'))));
     }
@@ -269,7 +275,58 @@ private Q_SLOTS:
         rig.engine.gui.Send(WM_START_CONVERT, id);
         QCOMPARE(rig.driver.ConvertEncoderCount(), 0);
         QCOMPARE(rig.engine.Job(id).t_ConvertStatus.load(), int(CONVERT_FAILED));
+        QVERIFY(!QFile::exists(source));
+    }
+
+    // The close (or Ctrl+C) stops a running conversion: the downloaded video goes with its
+    // half-written MP3, and the engine's Temp folder once it is empty.
+    void stoppedConversionLeavesNothing()
+    {
+        TFakeYouTube yt;
+        yt.UseAsYouTube();
+        TRig rig;
+        const int id =
+            rig.engine.Add(watchLink(yt, QStringLiteral("Long"), QStringLiteral("long")));
+        rig.engine.gui.Post(WM_START_JOBS);
+        QVERIFY(rig.engine.WaitUntilIdle());
+        QTRY_VERIFY_WITH_TIMEOUT(rig.driver.Busy(), 10000);
+        const QString source = rig.engine.Job(id).t_TempName.get();
         QVERIFY(QFile::exists(source));
+        rig.driver.StopAll();
+        QVERIFY(!rig.driver.Busy());
+        QVERIFY(!QFile::exists(source));
+        QCOMPARE(rig.engine.Files(), QStringList{});
+        QVERIFY(!QFileInfo::exists(QFileInfo(source).path()));
+    }
+
+    // A title of nothing but dots, or none, leaves no file name: the job says so, rather
+    // than that the page has no stream.
+    void titleThatLeavesNoName_data()
+    {
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<int>("style");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("only dots")
+            << ".." << int(TFakeVideo::LtrFallback) << "The title \"..\" leaves no file name";
+        QTest::newRow("dots and a control")
+            << ".\x01." << int(TFakeVideo::LtrFallback) << "The title \"..\" leaves no file name";
+        QTest::newRow("no title on the page") << "Clip" << int(TFakeVideo::CapitalTags)
+                                              << "The page has no title to name the file after";
+    }
+    void titleThatLeavesNoName()
+    {
+        QFETCH(QString, title);
+        QFETCH(int, style);
+        QFETCH(QString, reason);
+        TFakeYouTube yt;
+        yt.UseAsYouTube();
+        TRig rig;
+        const int id = rig.engine.Add(watchLink(yt, title, {}, TFakeVideo::TTitleStyle(style)));
+        QVERIFY(rig.WaitUntilDone());
+        QCOMPARE(rig.engine.Status(id), int(JOB_STOPPED));
+        QCOMPARE(rig.engine.Job(id).t_EndReason.get(), reason);
+        QCOMPARE(yt.StreamsServed(), 0);
+        QCOMPARE(rig.engine.Files(), QStringList{});
     }
 };
 

@@ -36,12 +36,20 @@ private Q_SLOTS:
         QTest::addColumn<QString>("expected");
 
         QTest::newRow("no extension") << "Song" << QStringList{} << "Song_(new).mp3";
-        QTest::newRow("text after the last dot taken for an extension")
-            << "My.Clip" << QStringList{} << "My_(new).mp3";
-        QTest::newRow("only the last dot")
-            << "Live at 5.30 pm.Part 2" << QStringList{} << "Live at 5.30 pm_(new).mp3";
+        QTest::newRow("dots in a title stay")
+            << "Mr. Blue Sky" << QStringList{} << "Mr. Blue Sky_(new).mp3";
+        QTest::newRow("text after the last dot is no extension")
+            << "Live at 5.30 pm.Part 2" << QStringList{} << "Live at 5.30 pm.Part 2_(new).mp3";
+        QTest::newRow("a media extension goes, in any case")
+            << "Clip.WebM" << QStringList{} << "Clip_(new).mp3";
+        QTest::newRow("only the last extension")
+            << "Clip.mp3.m4a" << QStringList{} << "Clip.mp3_(new).mp3";
         QTest::newRow("first free number")
             << "Song" << QStringList{"Song_(new).mp3", "Song_(new_1).mp3"} << "Song_(new_2).mp3";
+        QTest::newRow("a link leading nowhere holds its name")
+            << "Song" << QStringList{"@Song_(new).mp3"} << "Song_(new_1).mp3";
+        QTest::newRow("a conversion still writing holds its name")
+            << "Song" << QStringList{"Song_(new).mp3.part"} << "Song_(new_1).mp3";
         QTest::newRow("a longest on-disk name is cut to fit")
             << QString(255, QLatin1Char('x')) << QStringList{}
             << QString(245, QLatin1Char('x')) + "_(new).mp3";
@@ -58,6 +66,11 @@ private Q_SLOTS:
         const QString working = saveFolder + QStringLiteral("Temp/") + workingName;
         QVERIFY(QFile::copy(m_media, working));
         for (const QString& name : present) {
+            if (name.startsWith(QLatin1Char('@'))) { // "@name": a link to nothing
+                QVERIFY(
+                    QFile::link(saveFolder + QStringLiteral("nowhere"), saveFolder + name.mid(1)));
+                continue;
+            }
             QFile file(saveFolder + name);
             QVERIFY(file.open(QIODevice::WriteOnly));
         }

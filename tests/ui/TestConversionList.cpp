@@ -162,8 +162,8 @@ private Q_SLOTS:
         m_win->ButtStop->trigger(); // the slow download is not needed any more
     }
 
-    // The close going ahead stops the conversion at once: no output is left and no event
-    // reaches the list afterwards.
+    // The close going ahead stops the conversion at once: neither output nor downloaded
+    // video is left and no event reaches the list afterwards.
     void closeGoingAheadStopsConversions()
     {
         paste(addVideo(QStringLiteral("Tape Loop")));
@@ -176,7 +176,7 @@ private Q_SLOTS:
         QCOMPARE(statusText(0), shown);
         QCOMPARE(job(0).t_ConvertStatus.load(), int(CONVERT_RUNNING));
         QVERIFY(mp3Files().isEmpty());
-        QVERIFY(QFile::exists(job(0).t_TempName.get()));
+        QVERIFY(!QFile::exists(job(0).t_TempName.get()));
     }
 };
 

@@ -260,8 +260,9 @@ private Q_SLOTS:
         if (fullDisk) {
             m_controller->Workers().openOutput =
                 [](const QString& path) -> std::unique_ptr<TOutputFile> {
+                QString error;
                 if (path.endsWith(QLatin1String(".txt")))
-                    return TOutputFile::Open(path);
+                    return TOutputFile::Create(path, error);
                 return std::make_unique<TFullDiskOutput>();
             };
         }

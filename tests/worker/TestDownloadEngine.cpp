@@ -4,13 +4,19 @@
 #include "TestRegistry.h"
 #include "base/ServiceHosts.h"
 #include "worker/OutputNaming.h"
+#include "worker/StaleTempFolders.h"
 #include "worker/TOutputFile.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QEventLoop>
 #include <QFile>
+#include <QMap>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
+
+#include <fcntl.h>
 
 using qbtest::TFakeSoundCloud;
 using qbtest::TFakeTrack;
@@ -75,8 +81,10 @@ enum TFault
 std::unique_ptr<TOutputFile> faultyOutput(TFault fault, const QString& path)
 {
     const bool page = path.contains(QLatin1String("/Temp/"));
-    if (fault == RealFullDeviceForPage ? !page : page)
-        return TOutputFile::Open(path);
+    if (fault == RealFullDeviceForPage ? !page : page) {
+        QString error;
+        return TOutputFile::Create(path, error);
+    }
     if (fault != FileGoneBeforeNaming) {
         QFile stand(path);
         stand.open(QIODevice::WriteOnly);
@@ -91,10 +99,40 @@ std::unique_ptr<TOutputFile> faultyOutput(TFault fault, const QString& path)
     default:
         // The system's full device takes nothing: the file's buffer hides that until the
         // buffered bytes are written out.
-        return TOutputFile::Open(QStringLiteral("/dev/full"));
+        return TOutputFile::OnDescriptor(::open("/dev/full", O_WRONLY | O_CLOEXEC));
     }
 }
 
+// What stands below a folder, links as links: a file's bytes, a link's target, "<folder>".
+// The Temp folder itself is left out: a job may leave it, empty, behind.
+QMap<QString, QByteArray> entriesBelow(const QString& folder)
+{
+    QMap<QString, QByteArray> entries;
+    QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QFileInfo info = it.fileInfo();
+        const QString name = QDir(folder).relativeFilePath(path);
+        if (info.isSymLink())
+            entries[name] = "link to " + QFile::encodeName(info.symLinkTarget());
+        else if (info.isDir())
+            entries[name] = "<folder>";
+        else
+            entries[name] = fileBytes(path);
+    }
+    entries.remove(QStringLiteral("Temp"));
+    return entries;
+}
+
+// What a test puts in the save folder before a download of the same name.
+enum TPlant
+{
+    PlantNothing,
+    PlantFile,
+    PlantDanglingLink,
+    PlantLinkToFile, // a link to a file outside the save folder
+};
 } // namespace
 
 // The engine end to end: real workers against the fake SoundCloud service.
@@ -380,6 +418,121 @@ private Q_SLOTS:
         const QString said = rig.Job(id).t_EndReason.get();
         QVERIFY2(said.startsWith(QLatin1String("Disk error: ")) && said.contains(reason),
                  qPrintable(said));
+    }
+
+    // Whatever a page calls its track, the download lands in a new file of its own inside
+    // the save folder: nothing outside it appears or changes, and no file, folder or link
+    // that was there is written through or replaced.
+    void pageNamesTouchNothingElse_data()
+    {
+        QTest::addColumn<QString>("name");    // on the page
+        QTest::addColumn<QString>("planted"); // what stands in the save folder already
+        QTest::addColumn<int>("plant");
+        QTest::addColumn<QString>("saved"); // "*" for the last part of the link
+        const QString song = QStringLiteral("Song");
+        QTest::newRow("NUL in the name, the cut name exists")
+            << QStringLiteral("Victim.mp3") + QChar(0) + QStringLiteral("xxx") << "Victim.mp3"
+            << int(PlantFile) << "Victim.mp3xxx.mp3";
+        QTest::newRow("control characters")
+            << QStringLiteral("Bad\x01\x1b[2JName\x7f") + QChar(0x85) + QChar(0x9b) << ""
+            << int(PlantNothing) << "Bad[2JName.mp3";
+        QTest::newRow("a tab") << "Two\tWords"
+                               << "" << int(PlantNothing) << "Two Words.mp3";
+        QTest::newRow("right-to-left override") << song + QChar(0x202E) + QStringLiteral("3pm.exe")
+                                                << "" << int(PlantNothing) << "Song3pm.exe.mp3";
+        QTest::newRow("isolates and marks")
+            << QString(QChar(0x2067)) + QStringLiteral("A") + QChar(0x2069) + QChar(0x200F) +
+                   QStringLiteral("B") + QChar(0x061C)
+            << "" << int(PlantNothing) << "AB.mp3";
+        QTest::newRow("working name is a file") << song << "Song" << int(PlantFile) << "1-Song.mp3";
+        QTest::newRow("final name is a file")
+            << song << "Song.mp3" << int(PlantFile) << "1-Song.mp3";
+        QTest::newRow("working name is a dangling link")
+            << song << "Song" << int(PlantDanglingLink) << "1-Song.mp3";
+        QTest::newRow("final name is a dangling link")
+            << song << "Song.mp3" << int(PlantDanglingLink) << "1-Song.mp3";
+        QTest::newRow("working name is a link to a file")
+            << song << "Song" << int(PlantLinkToFile) << "1-Song.mp3";
+        QTest::newRow("final name is a link to a file")
+            << song << "Song.mp3" << int(PlantLinkToFile) << "1-Song.mp3";
+        QTest::newRow("dots inside") << "Mr. Blue Sky"
+                                     << "" << int(PlantNothing) << "Mr. Blue Sky.mp3";
+        QTest::newRow("only dots: the link names it") << ".."
+                                                      << "" << int(PlantNothing) << "*.mp3";
+    }
+    void pageNamesTouchNothingElse()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, planted);
+        QFETCH(int, plant);
+        QFETCH(QString, saved);
+        QTemporaryDir outside;
+        const QString target = outside.filePath(QStringLiteral("target"));
+        touch(target);
+        TDownloadRig rig;
+        const QString at = rig.SaveTo() + planted;
+        if (plant == PlantFile)
+            touch(at);
+        else if (plant == PlantDanglingLink)
+            QVERIFY(QFile::link(outside.filePath(QStringLiteral("nothing")), at));
+        else if (plant == PlantLinkToFile)
+            QVERIFY(QFile::link(target, at));
+        const QMap<QString, QByteArray> saveBefore = entriesBelow(rig.saveFolder);
+        const QMap<QString, QByteArray> outsideBefore = entriesBelow(outside.path());
+
+        const QString link = m_sc->AddTrack({.name = name, .size = 20000});
+        const int id = rig.Add(link);
+        rig.gui.Post(WM_START_JOBS);
+        QVERIFY(rig.WaitUntilIdle());
+        QCOMPARE(rig.Status(id), int(JOB_FINISHED));
+        saved.replace(QLatin1Char('*'), QUrl(link).fileName());
+        QCOMPARE(rig.Job(id).t_FileName.get(), rig.SaveTo() + saved);
+
+        QMap<QString, QByteArray> saveAfter = entriesBelow(rig.saveFolder);
+        const QByteArray bytes = saveAfter.take(saved);
+        QCOMPARE(bytes.size(), 20000);
+        QVERIFY(isPattern(bytes));
+        QCOMPARE(saveAfter, saveBefore);
+        QCOMPARE(entriesBelow(outside.path()), outsideBefore);
+    }
+
+    // A Temp folder that is a link may lead anywhere: the job says so and writes nothing.
+    void tempThatIsALinkIsNotUsed()
+    {
+        QTemporaryDir elsewhere;
+        TDownloadRig rig;
+        QVERIFY(QFile::link(elsewhere.path(), rig.SaveTo() + QStringLiteral("Temp")));
+        const int id = rig.Add(m_sc->AddTrack({.name = "Song", .size = 2000}));
+        rig.gui.Post(WM_START_JOBS);
+        QVERIFY(rig.WaitUntilIdle());
+        QCOMPARE(rig.Status(id), int(JOB_STOPPED));
+        const QString said = rig.Job(id).t_EndReason.get();
+        QVERIFY2(said.startsWith(QLatin1String("Disk error: ")) &&
+                     said.contains(QLatin1String("Temp is a link")),
+                 qPrintable(said));
+        QCOMPARE(entriesBelow(elsewhere.path()), (QMap<QString, QByteArray>{}));
+        QCOMPARE(
+            QDir(rig.saveFolder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System),
+            QStringList{"Temp"});
+    }
+
+    // A crashed run whose process id this one has again left its marked folder with a
+    // page file of the same job number: the job is not refused for it.
+    void leftoverOfARunWithTheSameProcessId()
+    {
+        TDownloadRig rig;
+        QString error;
+        QVERIFY2(MakeEngineTempFolder(rig.SaveTo(), rig.workers.tempFolderName, error),
+                 qPrintable(error));
+        const QString folder =
+            rig.SaveTo() + QStringLiteral("Temp/") + rig.workers.tempFolderName + QLatin1Char('/');
+        touch(folder + QStringLiteral("1.txt"));
+        const int id = rig.Add(m_sc->AddTrack({.name = "Song", .size = 2000}));
+        QCOMPARE(id, 1);
+        rig.gui.Post(WM_START_JOBS);
+        QVERIFY(rig.WaitUntilIdle());
+        QCOMPARE(rig.Status(id), int(JOB_FINISHED));
+        QCOMPARE(rig.Files(), QStringList{"Song.mp3"});
     }
 
     // Two engines numbering their jobs from 1 in one save folder, as the window and the

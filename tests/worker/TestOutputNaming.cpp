@@ -58,7 +58,14 @@ private Q_SLOTS:
         QFETCH(QString, chosen);
         const QSet<QString> disk(onDisk.begin(), onDisk.end());
         const TNameChoice c = ChooseAgainstCaptions(QStringLiteral("/s/Song"), captions);
-        QCOMPARE(ChooseAgainstDisk(c, [&](const QString& p) { return disk.contains(p); }), chosen);
+        QCOMPARE(ChooseAgainstDisk(c,
+                                   [&](const QString& p) {
+                                       return disk.contains(p) ? TCreated::Taken
+                                                               : TCreated::Created;
+                                   }),
+                 chosen);
+        // A file that cannot be created ends the choice: no name at all.
+        QCOMPARE(ChooseAgainstDisk(c, [](const QString&) { return TCreated::Failed; }), QString());
     }
 
     void mp3Name_data()
@@ -171,6 +178,16 @@ private Q_SLOTS:
                                               << "";
         QTest::newRow("dot inside stays") << "Mix v1.2"
                                           << "Mix v1.2";
+        QTest::newRow("NUL and controls go, line ends become blanks")
+            << QStringLiteral("A") + QChar(0) + QStringLiteral("B\x1b\x7f") + QChar(0x9C) +
+                   QStringLiteral("\r\nC")
+            << "AB  C";
+        QTest::newRow("bidirectional controls go")
+            << QString(QChar(0x202E)) + QStringLiteral("gpj") + QChar(0x202C) + QChar(0x2066) +
+                   QChar(0x200E) + QChar(0x061C) + QStringLiteral(".exe")
+            << "gpj.exe";
+        QTest::newRow("a control before a dot does not hide it")
+            << QStringLiteral("\x01.hidden") << "hidden";
         QTest::newRow("240 ASCII bytes") << QString(240, 'x') << QString(239, 'x');
         QTest::newRow("2-byte letters, cut would split one")
             << QString(150, QChar(0xE9)) << QString(119, QChar(0xE9));

@@ -46,6 +46,15 @@ void age(const QString& path)
     QVERIFY(::lutimes(QFile::encodeName(path).constData(), old) == 0);
 }
 
+// Our marker in a folder, naming the process of the folder's name.
+void mark(const QString& folder)
+{
+    QDir().mkpath(folder);
+    QFile f(folder + QLatin1Char('/') + QLatin1String(kTempMarkerName));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(QFileInfo(folder).fileName().section(QLatin1Char('-'), 0, 0).toUtf8() + "\n");
+}
+
 } // namespace
 
 // A crashed run's Temp folder goes at the next start; nothing that may still be in use,
@@ -55,50 +64,114 @@ class TestStaleTempFolders : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void onlyOldFoldersOfEndedProcessesGo()
+    // Each row: one folder below Temp, and whether the sweep removes it.
+    void onlyOurOldFoldersOfEndedProcessesGo_data()
     {
+        QTest::addColumn<QString>("name"); // "dead": the id of an ended process
+        QTest::addColumn<bool>("marked");
+        QTest::addColumn<bool>("old");
+        QTest::addColumn<bool>("removed");
+        QTest::newRow("ours, old, process ended") << "dead-1" << true << true << true;
+        QTest::newRow("ours, written a moment ago") << "dead-1" << true << false << false;
+        QTest::newRow("ours, process 1 runs") << "1-1" << true << true << false;
+        QTest::newRow("this process's own")
+            << QString::number(::getpid()) + QStringLiteral("-1") << true << true << false;
+        QTest::newRow("the user's 2023-06 with photos") << "2023-06" << false << true << false;
+        QTest::newRow("no marker, process ended") << "dead-1" << false << true << false;
+        QTest::newRow("not a name we give") << "mine" << true << true << false;
+    }
+    void onlyOurOldFoldersOfEndedProcessesGo()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, marked);
+        QFETCH(bool, old);
+        QFETCH(bool, removed);
         QTemporaryDir save;
         QTemporaryDir outside;
-        const QString temp = save.filePath(QStringLiteral("Temp/"));
-        const QString dead = QString::number(endedProcess());
-        const QString self = QString::number(::getpid());
+        name.replace(QLatin1String("dead"), QString::number(endedProcess()));
+        const QString folder = save.filePath(QStringLiteral("Temp/") + name);
+        makeFile(folder + QStringLiteral("/3.txt"));
+        makeFile(folder + QStringLiteral("/sub/IMG_0001.jpg"));
+        // A link inside leads out of Temp: it goes as a link, what it points to stays.
+        makeFile(outside.filePath(QStringLiteral("keep.jpg")));
+        QVERIFY(QFile::link(outside.path(), folder + QStringLiteral("/out")));
+        if (marked)
+            mark(folder);
+        if (old) {
+            age(folder);
+            age(outside.path());
+        }
 
-        makeFile(temp + dead + QStringLiteral("-1/3.txt"));
-        makeFile(temp + dead + QStringLiteral("-1/sub/Clip"));
-        makeFile(temp + dead + QStringLiteral("-2/4.txt")); // written a moment ago
-        makeFile(temp + self + QStringLiteral("-1/5.txt")); // this process's own
-        makeFile(temp + QStringLiteral("1-1/6.txt"));       // process 1 always runs
-        makeFile(temp + QStringLiteral("mine/7.txt"));      // not a name we give
-        makeFile(outside.filePath(QStringLiteral("keep.txt")));
-        QVERIFY(QFile::link(outside.path(), temp + dead + QStringLiteral("-3")));
-        for (const QString& name : {dead + QStringLiteral("-1"), self + QStringLiteral("-1"),
-                                    QStringLiteral("1-1"), QStringLiteral("mine")})
-            age(temp + name);
-        age(outside.path());
-        age(temp + dead + QStringLiteral("-3"));
-
-        QCOMPARE(RemoveStaleTempFolders(save.path() + QLatin1Char('/')), 1);
-        QStringList left = QDir(temp).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
-        left.sort();
-        QStringList expected{dead + QStringLiteral("-2"), dead + QStringLiteral("-3"),
-                             self + QStringLiteral("-1"), QStringLiteral("1-1"),
-                             QStringLiteral("mine")};
-        expected.sort();
-        QCOMPARE(left, expected);
-        QVERIFY(QFile::exists(outside.filePath(QStringLiteral("keep.txt"))));
+        QCOMPARE(RemoveStaleTempFolders(save.path() + QLatin1Char('/')), removed ? 1 : 0);
+        QCOMPARE(QFileInfo::exists(folder), !removed);
+        if (!removed)
+            QVERIFY(QFile::exists(folder + QStringLiteral("/sub/IMG_0001.jpg")));
+        QVERIFY(QFile::exists(outside.filePath(QStringLiteral("keep.jpg"))));
+        // Temp goes with the last folder in it.
+        QCOMPARE(QFileInfo::exists(save.filePath(QStringLiteral("Temp"))), !removed);
     }
 
-    void emptiedTempGoesToo()
+    // A Temp, or a folder in it, that is a link to a folder holding one of ours: nothing is
+    // removed through it.
+    void nothingGoesThroughALink()
+    {
+        QTemporaryDir elsewhere;
+        const QString dead = QString::number(endedProcess()) + QStringLiteral("-1");
+        const QString ours = elsewhere.filePath(dead);
+        makeFile(ours + QStringLiteral("/3.txt"));
+        mark(ours);
+        age(ours);
+
+        QTemporaryDir tempIsALink;
+        QVERIFY(QFile::link(elsewhere.path(), tempIsALink.filePath(QStringLiteral("Temp"))));
+        QCOMPARE(RemoveStaleTempFolders(tempIsALink.path()), 0);
+
+        QTemporaryDir folderIsALink;
+        QDir(folderIsALink.path()).mkdir(QStringLiteral("Temp"));
+        const QString link = folderIsALink.filePath(QStringLiteral("Temp/") + dead);
+        QVERIFY(QFile::link(ours, link));
+        age(link);
+        QCOMPARE(RemoveStaleTempFolders(folderIsALink.path()), 0);
+        QVERIFY(QFileInfo(link).isSymLink());
+
+        QVERIFY(QFile::exists(ours + QStringLiteral("/3.txt")));
+        // Nothing to do: no Temp at all, or no save folder.
+        QTemporaryDir empty;
+        QCOMPARE(RemoveStaleTempFolders(empty.path()), 0);
+        QCOMPARE(RemoveStaleTempFolders(QString()), 0);
+    }
+
+    // The folder an engine makes is marked, is used again while it stands, and goes once
+    // only its marker is left; a Temp that is a link is refused.
+    void engineFolders()
     {
         QTemporaryDir save;
-        const QString folder = save.filePath(QStringLiteral("Temp/%1-1").arg(endedProcess()));
+        const QString saveTo = save.path() + QLatin1Char('/');
+        const QString folder =
+            saveTo + QStringLiteral("Temp/") + QString::number(::getpid()) + QStringLiteral("-7");
+        QString error;
+        QVERIFY2(MakeEngineTempFolder(saveTo, QFileInfo(folder).fileName(), error),
+                 qPrintable(error));
+        QFile marker(folder + QLatin1Char('/') + QLatin1String(kTempMarkerName));
+        QVERIFY(marker.open(QIODevice::ReadOnly));
+        QCOMPARE(marker.readAll(), QByteArray::number(qint64(::getpid())) + "\n");
+        QVERIFY(MakeEngineTempFolder(saveTo, QFileInfo(folder).fileName(), error));
         makeFile(folder + QStringLiteral("/1.txt"));
-        age(folder);
-        QCOMPARE(RemoveStaleTempFolders(save.path()), 1);
-        QVERIFY(!QFileInfo::exists(save.filePath(QStringLiteral("Temp"))));
-        // Nothing to do: no Temp at all, or no save folder.
-        QCOMPARE(RemoveStaleTempFolders(save.path()), 0);
-        QCOMPARE(RemoveStaleTempFolders(QString()), 0);
+        RemoveEngineTempFolderIfEmpty(folder);
+        QVERIFY(QFile::exists(folder + QStringLiteral("/1.txt")));
+        QFile::remove(folder + QStringLiteral("/1.txt"));
+        RemoveEngineTempFolderIfEmpty(folder + QLatin1Char('/'));
+        QVERIFY(!QFileInfo::exists(folder));
+
+        QTemporaryDir elsewhere;
+        QTemporaryDir linked;
+        QVERIFY(QFile::link(elsewhere.path(), linked.filePath(QStringLiteral("Temp"))));
+        QVERIFY(
+            !MakeEngineTempFolder(linked.path() + QLatin1Char('/'), QStringLiteral("1-1"), error));
+        QVERIFY2(error.contains(QLatin1String("Temp is a link")), qPrintable(error));
+        QCOMPARE(QDir(elsewhere.path())
+                     .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                 QStringList{});
     }
 };
 
