@@ -1,5 +1,6 @@
 #include "FakeDesktop.h"
 #include "FakeMakerSite.h"
+#include "SmallDisk.h"
 #include "TestEnvironment.h"
 #include "TestHttpServer.h"
 #include "TestRegistry.h"
@@ -21,51 +22,10 @@
 
 #include <memory>
 
-#include <sys/mount.h>
-
 using namespace std::chrono_literals;
 using qbtest::TVerReply;
 
 Q_DECLARE_METATYPE(TVerReply)
-
-namespace {
-
-// A small real file system of its own at path for as long as it lives (root only).
-class TTmpfsMount
-{
-public:
-    TTmpfsMount(const QString& path, int bytes) : m_path(QFile::encodeName(path))
-    {
-        const QByteArray options = "size=" + QByteArray::number(bytes);
-        m_mounted = ::mount("tmpfs", m_path.constData(), "tmpfs", MS_NOSUID | MS_NODEV,
-                            options.constData()) == 0;
-    }
-    ~TTmpfsMount()
-    {
-        if (m_mounted)
-            ::umount2(m_path.constData(), MNT_DETACH);
-    }
-    TTmpfsMount(const TTmpfsMount&) = delete;
-    TTmpfsMount& operator=(const TTmpfsMount&) = delete;
-
-    bool Mounted() const { return m_mounted; }
-    // Takes every free block, so the next write fails with "No space left on device".
-    void Fill()
-    {
-        QFile filler(QFile::decodeName(m_path) + QStringLiteral("/filler"));
-        if (!filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-            return;
-        const QByteArray block(4096, 'f');
-        while (filler.write(block) > 0) {
-        }
-    }
-
-private:
-    QByteArray m_path;
-    bool m_mounted = false;
-};
-
-} // namespace
 
 // The whole check as the window runs it: the message, the thread, the fake maker's site,
 // the notices through a recording prompt.
@@ -393,14 +353,12 @@ private Q_SLOTS:
     // the server failed.
     void fullDataFolderSaysSo()
     {
-        QTemporaryDir mountPoint;
-        QVERIFY(mountPoint.isValid());
-        TTmpfsMount disk(mountPoint.path(), 64 * 1024);
-        if (!disk.Mounted())
-            QSKIP("a tmpfs cannot be mounted here (needs root)");
-        const QString folder = mountPoint.filePath(QStringLiteral("Quillbrook/"));
+        qbtest::SmallDisk disk({}, 64 * 1024);
+        if (!disk.isMounted())
+            QSKIP(qPrintable(disk.reason()));
+        const QString folder = disk.path() + QStringLiteral("/Quillbrook/");
         QVERIFY(QDir().mkpath(folder));
-        disk.Fill();
+        QVERIFY(disk.fill());
         AppSettings().SetDataDir(folder);
         qbtest::TFakeMakerSite site;
         site.SetReply(TVerReply::Plain, QStringLiteral("2.9"));
