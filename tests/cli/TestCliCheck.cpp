@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+
 // quillbrook-cli check as a user runs it against the fake API and track pages: the users
 // and the file of the window, the daily check, downloads, failures and the window's lock.
 class TestCliCheck : public QObject
@@ -29,25 +31,34 @@ class TestCliCheck : public QObject
         QString err;
     };
 
-    TRun run(const QStringList& args)
+    void start(QProcess& p, const QStringList& args)
     {
         const QString hosts = m_dir.filePath(QStringLiteral("hosts.ini"));
         QFile f(hosts);
-        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return {-1, {}, {}};
-        f.write("[Hosts]\nSoundCloudWeb=" + m_sc->Host().toUtf8() +
-                "\nSoundCloudApi=" + m_api->Host().toUtf8() + "\n");
+        if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            f.write("[Hosts]\nSoundCloudWeb=" + m_sc->Host().toUtf8() +
+                    "\nSoundCloudApi=" + m_api->Host().toUtf8() + "\n");
         f.close();
-        QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QUILLBROOK_SERVICES"), hosts);
         p.setProcessEnvironment(env);
         p.start(QStringLiteral(QB_BIN_DIR "/quillbrook-cli"), args);
+    }
+
+    static TRun finish(QProcess& p)
+    {
         if (!p.waitForFinished(60000))
             p.kill();
         return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
                 QString::fromUtf8(p.readAllStandardOutput()),
                 QString::fromUtf8(p.readAllStandardError())};
+    }
+
+    TRun run(const QStringList& args)
+    {
+        QProcess p;
+        start(p, args);
+        return finish(p);
     }
 
     // The data folder of the isolated home, which is also the save folder by default.
@@ -100,6 +111,29 @@ private Q_SLOTS:
         QVERIFY(r.out.contains(QLatin1String("carol: 1 new track(s)\n")));
         QVERIFY(!QFile::exists(savedFile(QStringLiteral("alice song 3"))));
         QVERIFY(run({"follow", "list"}).out.contains(QLatin1String("carol\t0\t1\t0\t") + today));
+    }
+
+    // Ctrl+C while a long track list is still arriving ends the check there: nothing more
+    // of the reply is read or committed, the last check time stays, and the run ends.
+    void interruptDuringALongReply()
+    {
+        m_api->AddTracks(QStringLiteral("alice"), 20000);
+        m_api->SetMode(QStringLiteral("alice"), qbtest::TApiMode::StallNearEnd);
+        QCOMPARE(run({"follow", "add", "alice"}).code, 0);
+
+        QProcess p;
+        start(p, {"check", "alice"});
+        // The request has come and the server has sent all it sends: a moment for the
+        // bytes to arrive (the outcome is the same should they be late).
+        QVERIFY(m_api->Server().WaitForRequests(1, std::chrono::seconds(30)));
+        QTest::qWait(1000);
+        ::kill(pid_t(p.processId()), SIGINT);
+        const TRun r = finish(p);
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.out.contains(QLatin1String(
+                     "alice: check failed (stopped); 0 new track(s), last check time kept\n")),
+                 qPrintable(r.out + r.err));
+        QVERIFY(run({"follow", "list"}).out.contains(QLatin1String("alice\t0\t0\t0\t\n")));
     }
 
     void failuresAndRefusals()

@@ -40,6 +40,7 @@ enum class TApiMode
     Slow,             // 200, the list in small pieces with pauses
     RedirectWithBody, // 302 with an HTML body, then the list
     Oversize,         // 200 announcing and sending more than a check takes (33 MiB)
+    StallNearEnd,     // 200 announcing the whole list, all but its closing tag sent, then silence
 };
 
 // The SoundCloud API's track lists over the test server: "/users/NAME/tracks?client_id=ID"
