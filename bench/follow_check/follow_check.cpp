@@ -6,11 +6,14 @@
 //      GUI thread's time in the check tasks (row updates, queued-job rows, each check's end);
 //   3. one check that queues 10,000 followed jobs: GUI-thread time to take them in, against
 //      adding the same jobs one row at a time.
-//   bench_follow_check [RUNS]   (default 5; medians are printed)
+//   4. one user with 25,000, 50,000 and 100,000 tracks: wall time of the first check (all
+//      new) and of the next one (all known), which should grow in step with the tracks.
+//   bench_follow_check [RUNS]   (default 5; medians are printed; part 4 runs once per size)
 // Jobs are queued but not started (a limit of 0 downloads), so the figures are the checks'.
 #include "FakeDesktop.h"
 #include "FakeSoundCloud.h"
 #include "FakeSoundCloudApi.h"
+#include "TestHttpServer.h"
 
 #include "base/AppSettings.h"
 #include "base/ServiceHosts.h"
@@ -239,6 +242,58 @@ void TenThousandJobs(int runs)
     std::printf("  the same jobs one row at a time:    %8.2f ms\n", Median(single));
 }
 
+// A user's list of count tracks with the fields a check keeps, but short, so the largest
+// list stays within what a check takes.
+QByteArray CompactTrackList(int count)
+{
+    QByteArray out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<tracks type=\"array\">\n";
+    out.reserve(qsizetype(count) * 200);
+    for (int t = 1; t <= count; ++t) {
+        const QByteArray n = QByteArray::number(t);
+        out += "<track><id>" + n +
+               "</id><created-at>2013/05/03 10:00:00 +0000</created-at>"
+               "<duration>225000</duration><title>song " +
+               n + "</title><permalink-url>https://soundcloud.com/alice/song-" + n +
+               "</permalink-url></track>\n";
+    }
+    return out + "</tracks>\n";
+}
+
+void ManyTracks()
+{
+    std::printf("One user with many tracks (wall time of one check):\n");
+    for (const int count : {25000, 50000, 100000}) {
+        const QByteArray reply = CompactTrackList(count);
+        qbtest::TTestHttpServer api;
+        api.SetHandler([&reply](const qbtest::TRecordedRequest&) {
+            return qbtest::TScriptedReply::Response(
+                200, "OK", reply, {"Content-Type: application/xml; charset=utf-8"});
+        });
+        ServiceHosts hosts = Hosts();
+        hosts.SoundCloudApi = QStringLiteral("127.0.0.1:%1").arg(api.Port());
+        OverrideServiceHosts(hosts);
+        Rig rig;
+        const int id = rig.following.FollowedPeople().AddPeople(QStringLiteral("alice"));
+        TRequestSlot slot;
+        double figures[2] = {};
+        for (double& figure : figures) {
+            TSearchSoundCloudInfoThread check(
+                {rig.following.FollowedPeople(), rig.engine.Intake(), slot},
+                QStringLiteral("alice"), false);
+            QElapsedTimer timer;
+            timer.start();
+            check.Execute();
+            figure = double(timer.nsecsElapsed()) / 1e6;
+            if (!check.Outcome().replied)
+                std::fprintf(stderr, "check failed: %s\n", qPrintable(check.Outcome().failure));
+        }
+        if (rig.following.FollowedPeople().Summary(id)->tracksCount != count)
+            std::fprintf(stderr, "expected %d tracks\n", count);
+        std::printf("  %6d tracks (%5lld KiB): first %8.1f ms, next %8.1f ms\n", count,
+                    (long long)(reply.size() / 1024), figures[0], figures[1]);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -248,5 +303,6 @@ int main(int argc, char** argv)
     OneReply(runs);
     DailyCheck(runs);
     TenThousandJobs(runs);
+    ManyTracks();
     return 0;
 }

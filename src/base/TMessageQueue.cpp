@@ -108,6 +108,11 @@ void TMessageQueue::woken()
     Drain();
 }
 
+void TMessageQueue::SetIdleHandler(std::function<void()> idle)
+{
+    m_idle = std::move(idle);
+}
+
 void TMessageQueue::Drain()
 {
     for (;;) {
@@ -116,7 +121,7 @@ void TMessageQueue::Drain()
         {
             std::lock_guard lock(m_mutex);
             if (m_queue.empty())
-                return;
+                break;
             p = std::move(m_queue.front());
             m_queue.pop_front();
             more = !m_queue.empty();
@@ -126,6 +131,22 @@ void TMessageQueue::Drain()
         if (more)
             wake();
         run(p);
+    }
+    // Not again from a Drain the idle handler itself runs.
+    if (m_idle && !m_inIdle) {
+        m_inIdle = true;
+        struct Reset
+        {
+            bool& flag;
+            ~Reset() { flag = false; }
+        } reset{m_inIdle};
+        try {
+            m_idle();
+        } catch (const std::exception& e) {
+            report(QString::fromLocal8Bit(e.what()));
+        } catch (...) {
+            report(QStringLiteral("unknown error"));
+        }
     }
 }
 

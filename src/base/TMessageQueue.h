@@ -52,6 +52,10 @@ public:
     // Runs everything queued so far (GUI thread); tests use it instead of an event loop.
     void Drain();
 
+    // GUI thread only. Runs each time the queue has been worked off, so whoever waits for
+    // the state the messages change (the last job's end) sees each change as it comes.
+    void SetIdleHandler(std::function<void()> idle);
+
 private:
     struct Pending
     {
@@ -74,6 +78,8 @@ private:
     std::unique_ptr<QSocketNotifier> m_notifier;
     std::unordered_map<int, Handler> m_handlers;       // GUI thread only
     std::function<void(const QString&)> m_reportError; // GUI thread only
+    std::function<void()> m_idle;                      // GUI thread only
+    bool m_inIdle = false;
 
     std::mutex m_mutex;
     std::deque<Pending> m_queue;

@@ -163,7 +163,8 @@ int RunCheckCommand(const QStringList& args, bool terminal,
         installInterrupt([&] {
             interrupted = true;
             checks.CancelWaiting();
-            checks.Request().WithClient([](THttpCli& client) { client.Abort(); });
+            // Ends the running check, its reading of the reply included.
+            checks.Request().AbortRequest([](THttpCli& client) { client.Abort(); });
             if (download)
                 downloads.Interrupt();
             // Between two checks no check is left to end the run.

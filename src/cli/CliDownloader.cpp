@@ -117,6 +117,9 @@ int TCliDownloader::Add(const QStringList& links)
 
 void TCliDownloader::Start()
 {
+    // Every job, conversion and check ends through a message: the run ends right after
+    // the one that ends the last of them, not at the next refresh of the table.
+    m_gui->SetIdleHandler([this] { endWhenDone(); });
     m_gui->Post(WM_START_JOBS);
     m_timer->start(m_live ? 250 : 500);
     draw(false);
@@ -158,8 +161,17 @@ void TCliDownloader::tick()
         draw(false);
     else
         printChanges();
+    endWhenDone();
+}
+
+void TCliDownloader::endWhenDone()
+{
+    // A worker gives its slot back (RunningDownloads) as its last message, after its job's
+    // end and its conversion's start; its thread may still be returning, which the exit
+    // allows for.
+    const TDownloadState& state = m_engine->State();
     const bool waiting = state.FindStartableJob() > 0 || (m_busy && m_busy());
-    if (m_engine->LiveWorkers() == 0 && !waiting && !m_converter->Busy())
+    if (!m_finished && state.RunningDownloads.load() == 0 && !waiting && !m_converter->Busy())
         finish();
 }
 
@@ -255,6 +267,7 @@ void TCliDownloader::printChanges()
 
 void TCliDownloader::finish()
 {
+    m_finished = true;
     m_timer->stop();
     m_gui->Drain();
     if (m_live)

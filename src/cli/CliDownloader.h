@@ -51,6 +51,8 @@ public:
 
 private:
     void tick();
+    // Ends the run once no job runs or waits, no conversion runs and busy() is over.
+    void endWhenDone();
     void draw(bool final);
     void printChanges();
     void finish();
@@ -69,5 +71,6 @@ private:
     std::function<bool()> m_busy;
     int m_drawnLines = 0;
     bool m_interrupted = false;
+    bool m_finished = false;
     int m_exitCode = 0;
 };

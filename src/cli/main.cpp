@@ -7,6 +7,7 @@
 #include "CliCheck.h"
 #include "CliDownloader.h"
 #include "CliFollow.h"
+#include "TerminalText.h"
 #include "app/Folders.h"
 #include "app/SettingsStore.h"
 #include "app/Startup.h"
@@ -141,7 +142,7 @@ int runVersion(const QStringList& args, const char* argv0)
     check.OnReport = [&code, &reported](const TVersionOutcome& outcome) {
         switch (outcome.kind) {
         case TVersionOutcome::Newer:
-            std::printf("newer: %s\n", qPrintable(outcome.version));
+            std::printf("newer: %s\n", qPrintable(TerminalSafe(outcome.version)));
             code = 0;
             break;
         case TVersionOutcome::Latest:
@@ -149,7 +150,8 @@ int runVersion(const QStringList& args, const char* argv0)
             code = 0;
             break;
         case TVersionOutcome::Failed:
-            std::printf("failed: %s\n", qPrintable(outcome.reason));
+            // The reason may carry the server's own words.
+            std::printf("failed: %s\n", qPrintable(TerminalSafe(outcome.reason)));
             code = 1;
             break;
         }

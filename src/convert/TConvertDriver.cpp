@@ -151,7 +151,7 @@ void TConvertDriver::WMStartConvert(int jobId)
 
     try {
         if (!PrepareLibraries()) {
-            Failed(jobId, QStringLiteral("the FFmpeg libraries could not be loaded"));
+            Failed(jobId, encoder.LastErrMsg());
             return;
         }
         TFFDecoder& decoder = encoder.Decoder();

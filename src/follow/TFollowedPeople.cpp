@@ -75,6 +75,25 @@ int TFollowedPeople::findPeople(const QString& lowerName) const
     return 0;
 }
 
+int TFollowedPeople::findTrack(int peopleId, const QString& trackId) const
+{
+    return m_trackIndex[static_cast<size_t>(peopleId - 1)].value(trackId, 0);
+}
+
+void TFollowedPeople::indexLast()
+{
+    const TPeopleInfo& p = m_people.back();
+    QHash<QString, int> index;
+    index.reserve(static_cast<qsizetype>(p.t_TracksInfo.size()));
+    int position = 0;
+    for (const TTracksInfo& track : p.t_TracksInfo) {
+        ++position;
+        if (!index.contains(track.t_id))
+            index.insert(track.t_id, position);
+    }
+    m_trackIndex.push_back(std::move(index));
+}
+
 int TFollowedPeople::GetPeopleArrayID(const QString& name) const
 {
     const QString lower = name.toLower();
@@ -85,14 +104,7 @@ int TFollowedPeople::GetPeopleArrayID(const QString& name) const
 int TFollowedPeople::GetTrackArrayID(int peopleId, const QString& trackId) const
 {
     std::lock_guard lock(m_mutex);
-    const TPeopleInfo* p = record(peopleId);
-    if (!p)
-        return 0;
-    for (int t = 1; t <= p->t_TracksCount; ++t) {
-        if (p->t_TracksInfo[static_cast<size_t>(t - 1)].t_id == trackId)
-            return t;
-    }
-    return 0;
+    return record(peopleId) ? findTrack(peopleId, trackId) : 0;
 }
 
 TFollowedPeople::TMarkResult TFollowedPeople::MarkTrackDownloaded(const QString& userName,
@@ -116,15 +128,12 @@ TFollowedPeople::TMarkResult TFollowedPeople::MarkTrackDownloaded(const QString&
     TPeopleInfo* p = record(result.people);
     if (!p)
         return result;
-    for (int t = 1; t <= p->t_TracksCount; ++t) {
-        TTracksInfo& track = p->t_TracksInfo[static_cast<size_t>(t - 1)];
-        if (track.t_id == trackId) {
-            track.t_Status = TRACK_DOWNLOADED;
-            track.t_downloaded_at.swap(time);
-            track.t_Downloaded_LocalFile.swap(file);
-            result.track = t;
-            break;
-        }
+    result.track = findTrack(result.people, trackId);
+    if (result.track > 0) {
+        TTracksInfo& track = p->t_TracksInfo[static_cast<size_t>(result.track - 1)];
+        track.t_Status = TRACK_DOWNLOADED;
+        track.t_downloaded_at.swap(time);
+        track.t_Downloaded_LocalFile.swap(file);
     }
     ++p->t_DownloadedCount;
     return result;
@@ -141,6 +150,7 @@ int TFollowedPeople::AddPeople(const QString& name)
     if (findPeople(lower) > 0)
         return 0;
     m_people.push_back(std::move(people));
+    m_trackIndex.emplace_back();
     return static_cast<int>(m_people.size());
 }
 
@@ -149,13 +159,19 @@ int TFollowedPeople::AppendPeople(TPeopleInfo info)
     TPeopleInfo copy = CopyPeople(info);
     std::lock_guard lock(m_mutex);
     m_people.push_back(std::move(copy));
+    indexLast();
     return static_cast<int>(m_people.size());
 }
 
 void TFollowedPeople::Replace(std::deque<TPeopleInfo> people)
 {
     std::lock_guard lock(m_mutex);
-    m_people.swap(people);
+    m_people.clear();
+    m_trackIndex.clear();
+    for (TPeopleInfo& p : people) {
+        m_people.push_back(std::move(p));
+        indexLast();
+    }
 }
 
 TFollowedPeople::TDeleteResult
@@ -214,12 +230,12 @@ int TFollowedPeople::AppendTrack(int peopleId, const TTracksInfo& track)
     TPeopleInfo* p = record(peopleId);
     if (!p)
         return 0;
-    for (const TTracksInfo& known : p->t_TracksInfo) {
-        if (known.t_id == copy.t_id)
-            return 0;
-    }
+    QHash<QString, int>& index = m_trackIndex[static_cast<size_t>(peopleId - 1)];
+    if (index.contains(copy.t_id))
+        return 0;
     p->t_TracksInfo.push_back(std::move(copy));
     p->t_TracksCount = static_cast<int>(p->t_TracksInfo.size());
+    index.insert(p->t_TracksInfo.back().t_id, p->t_TracksCount);
     return p->t_TracksCount;
 }
 

@@ -3,6 +3,7 @@
 #include "TPeopleInfo.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 
 #include <array>
@@ -106,7 +107,14 @@ private:
     int findPeople(const QString& lowerName) const;
     const TPeopleInfo* record(int peopleId) const;
     TPeopleInfo* record(int peopleId);
+    // Position of the user's first track with that id, or 0; the user must exist.
+    int findTrack(int peopleId, const QString& trackId) const;
+    // Indexes a record just appended to m_people.
+    void indexLast();
 
     mutable std::mutex m_mutex;
     std::deque<TPeopleInfo> m_people;
+    // Per user, beside m_people: each track id to the position of its first track, so a
+    // lookup does not walk a list of many thousand tracks.
+    std::deque<QHash<QString, int>> m_trackIndex;
 };

@@ -10,6 +10,7 @@
 #include "base/ThreadRegistry.h"
 #include "base/WindowMessages.h"
 #include "net/THttpCli.h"
+#include "net/TRequestSlot.h"
 #include "worker/GuardedRequest.h"
 
 #include <QDir>
@@ -80,12 +81,23 @@ void TSearchSoundCloudInfoThread::Execute()
         return;
     }
 
+    // A stop (Ctrl+C, the close) ends the check here: what was committed stands.
+    TRequestSlot& request = m_context.request;
+    if (request.AbortRequested()) {
+        m_outcome.failure = QLatin1String(TTrackListReader::kStopped);
+        return;
+    }
     // Only a track list is read: an error page or an abandoned reply holds none.
     bool parsed = false;
     if (m_outcome.status == 200 && !m_oversize) {
         QString error;
         parsed = TTrackListReader::ReadFile(
-            reply.fileName(), [this](const TTracksInfo& track) { CommitTrack(track); }, &error);
+            reply.fileName(), [this](const TTracksInfo& track) { CommitTrack(track); }, &error,
+            [&request] { return request.AbortRequested(); });
+        if (request.AbortRequested()) {
+            m_outcome.failure = QLatin1String(TTrackListReader::kStopped);
+            return;
+        }
         if (!parsed && m_outcome.failure.isEmpty())
             m_outcome.failure = QStringLiteral("the reply is not a track list: %1").arg(error);
     }

@@ -16,13 +16,23 @@ bool SameName(const QString& name, const char* wanted)
     return name.compare(QLatin1String(wanted), Qt::CaseInsensitive) == 0;
 }
 
+// Raised from a node handler to end the load when the stop is asked for.
+struct Stopped
+{
+};
+
 class TrackCollector
 {
 public:
-    explicit TrackCollector(const TTrackListReader::TOnTrack& onTrack) : m_onTrack(onTrack) {}
+    TrackCollector(const TTrackListReader::TOnTrack& onTrack, const TTrackListReader::TStop& stop)
+        : m_onTrack(onTrack), m_stop(stop)
+    {
+    }
 
     void NodeNew(const TXmlNode& node)
     {
+        if (m_stop && m_stop())
+            throw Stopped();
         if (node.TreeDepth() != 1 || !node.IsElement())
             return;
         m_inTrack = SameName(node.NameUnicode(), "track");
@@ -55,14 +65,16 @@ public:
 
 private:
     const TTrackListReader::TOnTrack& m_onTrack;
+    const TTrackListReader::TStop& m_stop;
     TTracksInfo m_track;
     bool m_inTrack = false;
 };
 
 template <class Load>
-bool Read(const TTrackListReader::TOnTrack& onTrack, QString* error, Load&& load)
+bool Read(const TTrackListReader::TOnTrack& onTrack, const TTrackListReader::TStop& stop,
+          QString* error, Load&& load)
 {
-    TrackCollector collector(onTrack);
+    TrackCollector collector(onTrack, stop);
     try {
         auto xml = TNativeXml::Create();
         xml->Clear();
@@ -76,6 +88,9 @@ bool Read(const TTrackListReader::TOnTrack& onTrack, QString* error, Load&& load
         if (!whole && error)
             *error = xml->ErrorText();
         return whole;
+    } catch (const Stopped&) {
+        if (error)
+            *error = QLatin1String(TTrackListReader::kStopped);
     } catch (const std::exception& e) {
         if (error)
             *error = QString::fromLocal8Bit(e.what());
@@ -88,12 +103,15 @@ bool Read(const TTrackListReader::TOnTrack& onTrack, QString* error, Load&& load
 
 } // namespace
 
-bool TTrackListReader::ReadFile(const QString& path, const TOnTrack& onTrack, QString* error)
+bool TTrackListReader::ReadFile(const QString& path, const TOnTrack& onTrack, QString* error,
+                                const TStop& stop)
 {
-    return Read(onTrack, error, [&path](TNativeXml& xml) { return xml.LoadFromFile(path); });
+    return Read(onTrack, stop, error, [&path](TNativeXml& xml) { return xml.LoadFromFile(path); });
 }
 
-bool TTrackListReader::ReadBytes(QByteArrayView bytes, const TOnTrack& onTrack, QString* error)
+bool TTrackListReader::ReadBytes(QByteArrayView bytes, const TOnTrack& onTrack, QString* error,
+                                 const TStop& stop)
 {
-    return Read(onTrack, error, [bytes](TNativeXml& xml) { return xml.LoadFromBytes(bytes); });
+    return Read(onTrack, stop, error,
+                [bytes](TNativeXml& xml) { return xml.LoadFromBytes(bytes); });
 }

@@ -17,14 +17,22 @@ struct TTracksInfo;
 // Each track element starts with every field empty and is handed over when its end tag has
 // been read, in document order; one without an id (missing or empty) is skipped, and so is
 // one the document ends inside of.
+//
+// stop, when given, is asked at every node: once it answers true, reading ends there as a
+// fault does, with kStopped as the reason, so a stop need not wait for a long reply.
 class TTrackListReader
 {
 public:
     using TOnTrack = std::function<void(const TTracksInfo& track)>;
+    using TStop = std::function<bool()>;
+
+    static constexpr const char* kStopped = "stopped";
 
     // Reads the file; false (with the reason in error) when it did not load whole. The
     // tracks handed over before a fault stand.
-    static bool ReadFile(const QString& path, const TOnTrack& onTrack, QString* error = nullptr);
+    static bool ReadFile(const QString& path, const TOnTrack& onTrack, QString* error = nullptr,
+                         const TStop& stop = {});
     // The same for a reply in memory.
-    static bool ReadBytes(QByteArrayView bytes, const TOnTrack& onTrack, QString* error = nullptr);
+    static bool ReadBytes(QByteArrayView bytes, const TOnTrack& onTrack, QString* error = nullptr,
+                          const TStop& stop = {});
 };

@@ -55,9 +55,10 @@ THandles handles;
 TAVApi api;
 std::atomic<bool> loaded{false};
 
-QString LoadError(const QString& path, const QString& reason)
+// "libswresample.so.4 in /opt/q/LibAV: reason": the file and the folder it was looked for in.
+QString LoadError(const char* fileName, const QString& folder, const QString& reason)
 {
-    return QStringLiteral("Load library %1 error: %2").arg(path, reason);
+    return QStringLiteral("%1 in %2: %3").arg(QLatin1String(fileName), folder, reason);
 }
 
 QString DlError()
@@ -96,27 +97,36 @@ bool TAVLibrary::Load(const QString& folder, QString& error)
         return true;
 
     THandles opened;
-    std::array<QString, kLibraryCount> paths;
+    const QString where = QDir(folder).absolutePath();
     for (std::size_t i = 0; i < kLibraryCount; ++i) {
         const TLibraryFile& lib = kLibraries[i];
-        paths[i] = QDir(folder).absoluteFilePath(QString::fromLatin1(lib.fileName));
-        opened[i].reset(::dlopen(QFile::encodeName(paths[i]).constData(),
-                                 RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE));
-        if (!opened[i]) {
-            error = LoadError(paths[i], DlError());
+        const QString path = QDir(where).filePath(QString::fromLatin1(lib.fileName));
+        // A missing file (or a link to nothing) is the usual fault: said plainly, as the
+        // loader's own text would name the path only.
+        if (!QFile::exists(path)) {
+            error = QStringLiteral("%1 not found in %2").arg(QLatin1String(lib.fileName), where);
             return false; // `opened` releases what was loaded so far
+        }
+        opened[i].reset(
+            ::dlopen(QFile::encodeName(path).constData(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE));
+        if (!opened[i]) {
+            error = LoadError(lib.fileName, where, DlError());
+            return false;
         }
         ::dlerror();
         void* symbol = ::dlsym(opened[i].get(), lib.versionSymbol);
         if (!symbol) {
-            error = LoadError(paths[i], DlError());
+            error =
+                LoadError(lib.fileName, where,
+                          QStringLiteral("no function %1").arg(QLatin1String(lib.versionSymbol)));
             return false;
         }
         const unsigned version = reinterpret_cast<unsigned (*)()>(symbol)();
         if (AV_VERSION_MAJOR(version) != lib.major) {
-            error = LoadError(paths[i], QStringLiteral("major version %1 found, %2 needed")
-                                            .arg(AV_VERSION_MAJOR(version))
-                                            .arg(lib.major));
+            error = LoadError(lib.fileName, where,
+                              QStringLiteral("major version %1 found, %2 needed")
+                                  .arg(AV_VERSION_MAJOR(version))
+                                  .arg(lib.major));
             return false;
         }
     }
@@ -130,7 +140,8 @@ bool TAVLibrary::Load(const QString& folder, QString& error)
         ::dlerror();
         void* symbol = ::dlsym(opened[index].get(), name);
         if (!symbol) {
-            error = LoadError(paths[index], DlError());
+            error = LoadError(kLibraries[index].fileName, where,
+                              QStringLiteral("no function %1").arg(QLatin1String(name)));
             complete = false;
             return;
         }

@@ -9,8 +9,9 @@ class TAVLibrary
 public:
     // Loads the seven libraries from folder in their fixed order, checks their major versions
     // against the headers the component was built with and resolves every function. All or
-    // nothing: on any failure the handles taken so far are released, error names the file or
-    // symbol and the result is false. Returns true at once when already loaded.
+    // nothing: on any failure the handles taken so far are released, error names the file,
+    // the folder and what failed ("libswresample.so.4 not found in /opt/q/LibAV") and the
+    // result is false. Returns true at once when already loaded.
     static bool Load(const QString& folder, QString& error);
 
     static bool Loaded();

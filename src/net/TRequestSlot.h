@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <mutex>
 
 class THttpCli;
@@ -41,6 +42,9 @@ public:
             abort(*m_client);
     }
 
+    // A stop has been asked for: work that follows the request (reading its reply) ends too.
+    bool AbortRequested() const { return m_abortRequested.load(); }
+
     // A new owner of the slot starts without the last one's stop.
     void ClearAbort()
     {
@@ -51,5 +55,5 @@ public:
 private:
     std::mutex m_mutex;
     THttpCli* m_client = nullptr;
-    bool m_abortRequested = false;
+    std::atomic<bool> m_abortRequested{false}; // written under m_mutex
 };

@@ -91,7 +91,8 @@ class TestCli : public QObject
     };
 
     QProcess* start(qbtest::TFakeSoundCloud& sc, const QStringList& args,
-                    const qbtest::TFakeYouTube* yt = nullptr)
+                    const qbtest::TFakeYouTube* yt = nullptr,
+                    const QString& program = QStringLiteral(QB_BIN_DIR "/quillbrook-cli"))
     {
         const QString hosts = m_dir.filePath(QStringLiteral("hosts.ini"));
         QFile f(hosts);
@@ -105,7 +106,7 @@ class TestCli : public QObject
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QUILLBROOK_SERVICES"), hosts);
         p->setProcessEnvironment(env);
-        p->start(QStringLiteral(QB_BIN_DIR "/quillbrook-cli"), args);
+        p->start(program, args);
         return p;
     }
 
@@ -174,6 +175,39 @@ private Q_SLOTS:
         QVERIFY2(r.out.contains(QLatin1String("saved: ") + mp3), qPrintable(r.out + r.err));
         QCOMPARE(QDir(saveDir("yt")).entryList(QDir::Files), QStringList{LastName(mp3)});
         QVERIFY(qAbs(qbtest::probeAudio(mp3).decodedSeconds - 3.0) < 0.15);
+    }
+
+    // The program beside a LibAV folder that lacks one library: the watch link fails with
+    // the library and the folder named.
+    void missingLibraryIsNamed()
+    {
+        const QString app = m_dir.filePath(QStringLiteral("partial-app"));
+        const QString libav = app + QStringLiteral("/LibAV");
+        QVERIFY(QDir().mkpath(libav));
+        const QString program = app + QStringLiteral("/quillbrook-cli");
+        QVERIFY(QFile::copy(QStringLiteral(QB_BIN_DIR "/quillbrook-cli"), program));
+        const QDir built(QStringLiteral(QB_BIN_DIR "/LibAV"));
+        const QStringList libraries = built.entryList(QDir::Files);
+        QVERIFY(libraries.contains(QLatin1String("libswresample.so.4")));
+        for (const QString& library : libraries) {
+            if (library != QLatin1String("libswresample.so.4"))
+                QVERIFY(QFile::link(QFileInfo(built.filePath(library)).symLinkTarget(),
+                                    libav + QLatin1Char('/') + library));
+        }
+        qbtest::TFakeSoundCloud sc;
+        qbtest::TFakeYouTube yt;
+        qbtest::TFakeVideo video;
+        QFile media(qbtest::makeMedia(m_dir.path(), QStringLiteral("mp4")));
+        QVERIFY(media.open(QIODevice::ReadOnly));
+        video.media = media.readAll();
+        const QString link = yt.AddVideo(video);
+        const TRun r =
+            finish(start(sc, {"download", link, "--save-to", saveDir("nolib")}, &yt, program));
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.contains(QStringLiteral("failed: %1 (Conversion failed: libswresample.so.4 "
+                                               "not found in %2)\n")
+                                    .arg(link, libav)),
+                 qPrintable(r.err));
     }
 
     // Ctrl+C during a conversion stops it and leaves no part of its MP3.
@@ -411,6 +445,10 @@ private Q_SLOTS:
                              << "failed: the server answered 404 Not Found\n";
         QTest::newRow("garbage") << int(qbtest::TVerReply::Plain) << "nan" << 1
                                  << "failed: the reply holds no valid version\n";
+        // The server's words reach the terminal with every control character replaced.
+        QTest::newRow("hostile reason phrase")
+            << int(qbtest::TVerReply::HostileReason) << "9.9" << 1
+            << "failed: the server answered 404 Not Found?]0;owned??[2J?newer: 9.9\n";
     }
     void versionCheck()
     {

@@ -14,6 +14,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+
 // quillbrook-cli check as a user runs it against the fake API and track pages: the users
 // and the file of the window, the daily check, downloads, failures and the window's lock.
 class TestCliCheck : public QObject
@@ -44,19 +46,29 @@ class TestCliCheck : public QObject
         return env;
     }
 
-    TRun run(const QStringList& args, const QString& runtimeDir = {})
+    void start(QProcess& p, const QStringList& args, const QString& runtimeDir = {})
     {
-        QProcess p;
         QProcessEnvironment env = environment();
         if (!runtimeDir.isEmpty())
             env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir);
         p.setProcessEnvironment(env);
         p.start(QStringLiteral(QB_BIN_DIR "/quillbrook-cli"), args);
+    }
+
+    static TRun finish(QProcess& p)
+    {
         if (!p.waitForFinished(60000))
             p.kill();
         return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
                 QString::fromUtf8(p.readAllStandardOutput()),
                 QString::fromUtf8(p.readAllStandardError())};
+    }
+
+    TRun run(const QStringList& args, const QString& runtimeDir = {})
+    {
+        QProcess p;
+        start(p, args, runtimeDir);
+        return finish(p);
     }
 
     // The data folder of the isolated home, which is also the save folder by default.
@@ -116,6 +128,29 @@ private Q_SLOTS:
         QVERIFY(r.out.contains(QLatin1String("carol: 1 new track(s)\n")));
         QVERIFY(!QFile::exists(savedFile(QStringLiteral("alice song 3"))));
         QVERIFY(run({"follow", "list"}).out.contains(QLatin1String("carol\t0\t1\t0\t") + today));
+    }
+
+    // Ctrl+C while a long track list is still arriving ends the check there: nothing more
+    // of the reply is read or committed, the last check time stays, and the run ends.
+    void interruptDuringALongReply()
+    {
+        m_api->AddTracks(QStringLiteral("alice"), 20000);
+        m_api->SetMode(QStringLiteral("alice"), qbtest::TApiMode::StallNearEnd);
+        QCOMPARE(run({"follow", "add", "alice"}).code, 0);
+
+        QProcess p;
+        start(p, {"check", "alice"});
+        // The request has come and the server has sent all it sends: a moment for the
+        // bytes to arrive (the outcome is the same should they be late).
+        QVERIFY(m_api->Server().WaitForRequests(1, std::chrono::seconds(30)));
+        QTest::qWait(1000);
+        ::kill(pid_t(p.processId()), SIGINT);
+        const TRun r = finish(p);
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.out.contains(QLatin1String(
+                     "alice: check failed (stopped); 0 new track(s), last check time kept\n")),
+                 qPrintable(r.out + r.err));
+        QVERIFY(run({"follow", "list"}).out.contains(QLatin1String("alice\t0\t0\t0\t\n")));
     }
 
     void failuresAndRefusals()
@@ -197,8 +232,7 @@ void TestCliCheck::lockBesideTheFile()
     QCOMPARE(run(QStringList{"follow", "add"} + users).code, 0);
     const QString lock = peopleFile() + QStringLiteral(".lock");
     QProcess check;
-    check.setProcessEnvironment(environment());
-    check.start(QStringLiteral(QB_BIN_DIR "/quillbrook-cli"), {"check"});
+    start(check, {"check"});
     QVERIFY(check.waitForStarted());
     const qint64 pid = check.processId();
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(lock), 20000);

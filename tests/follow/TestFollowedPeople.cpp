@@ -156,6 +156,44 @@ private Q_SLOTS:
         QCOMPARE(store.Summary(1)->tracksCount, 3);
         QCOMPARE(store.AppendTrack(7, MakeTrack("1")), 0);
     }
+
+    // A file may hold a track id twice: the first track is the one found, marked and kept
+    // unique, after a load by Replace as after AppendPeople; ids are compared exactly.
+    void loadedDuplicatesFindTheFirstTrack()
+    {
+        TPeopleInfo alice;
+        alice.t_Name = QStringLiteral("alice");
+        alice.t_TracksInfo = {MakeTrack("7"), MakeTrack("8"), MakeTrack("7"), MakeTrack("x")};
+        alice.t_TracksCount = 4;
+        TPeopleInfo bob;
+        bob.t_Name = QStringLiteral("bob");
+        bob.t_TracksInfo = {MakeTrack("8")};
+        bob.t_TracksCount = 1;
+
+        TFollowedPeople appended;
+        appended.AppendPeople(alice);
+        appended.AppendPeople(bob);
+        TFollowedPeople replaced;
+        replaced.AddPeople(QStringLiteral("someone before"));
+        replaced.Replace({alice, bob});
+        for (TFollowedPeople* store : {&appended, &replaced}) {
+            QCOMPARE(store->GetTrackArrayID(1, QStringLiteral("7")), 1);
+            QCOMPARE(store->GetTrackArrayID(1, QStringLiteral("X")), 0);
+            QCOMPARE(store->GetTrackArrayID(2, QStringLiteral("8")), 1);
+            QCOMPARE(store->GetPeopleArrayID(QStringLiteral("someone before")), 0);
+            QCOMPARE(store
+                         ->MarkTrackDownloaded(QStringLiteral("alice"), QStringLiteral("7"),
+                                               QStringLiteral("/m/7.mp3"))
+                         .track,
+                     1);
+            QCOMPARE(store->Track(1, 1)->t_Status, std::uint8_t(TRACK_DOWNLOADED));
+            QCOMPARE(store->Track(1, 3)->t_Status, std::uint8_t(TRACK_LISTED));
+            QCOMPARE(store->AppendTrack(1, MakeTrack("8")), 0);
+            QCOMPARE(store->AppendTrack(1, MakeTrack("X")), 5);
+            QCOMPARE(store->GetTrackArrayID(1, QStringLiteral("X")), 5);
+            QCOMPARE(store->AppendTrack(2, MakeTrack("7")), 2);
+        }
+    }
 };
 
 QB_TEST(TestFollowedPeople, "unit");

@@ -85,6 +85,24 @@ private Q_SLOTS:
                  QStringList{"1||"});
         QVERIFY(!whole);
     }
+
+    // A stop asked for while a long reply is read ends the reading there: the tracks before
+    // it stand, none after it is handed over, and the reason says so.
+    void stopEndsTheReadingAtOnce()
+    {
+        QByteArray xml = "<tracks>";
+        for (int t = 1; t <= 1000; ++t)
+            xml += "<track><id>" + QByteArray::number(t) + "</id><title>t</title></track>";
+        xml += "</tracks>";
+        int handed = 0;
+        QString error;
+        const bool whole = TTrackListReader::ReadBytes(
+            xml, [&handed](const TTracksInfo&) { ++handed; }, &error,
+            [&handed] { return handed >= 10; });
+        QVERIFY(!whole);
+        QCOMPARE(handed, 10);
+        QCOMPARE(error, QLatin1String(TTrackListReader::kStopped));
+    }
 };
 
 QB_TEST(TestTrackListReader, "unit");

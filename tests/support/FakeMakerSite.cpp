@@ -95,6 +95,9 @@ TScriptedReply TFakeMakerSite::answer(const TRecordedRequest& request)
         r.SendInPieces(QByteArray(60000, 'a'), 1, 50ms);
         return r;
     }
+    case TVerReply::HostileReason:
+        return TScriptedReply::Response(404, "Not Found\x1b]0;owned\x07\x1b[2J\rnewer: 9.9", plain,
+                                        text);
     case TVerReply::Oversized: {
         QByteArray body;
         while (body.size() <= 70 * 1024)

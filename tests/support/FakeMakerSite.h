@@ -23,6 +23,7 @@ enum class TVerReply
     Stalled,          // accepts the request and never answers
     Trickling,        // headers one byte at a time, never done (beats an idle time-out)
     Oversized,        // 200, over 64 KiB of comments before the version
+    HostileReason,    // 404 whose reason phrase retitles and clears a terminal (ESC, BEL, CR)
 };
 
 // The maker's web site as the update check sees it: "/ver.ini" answered as set, and

@@ -220,6 +220,14 @@ TScriptedReply TFakeSoundCloudApi::answer(const TRecordedRequest& request)
                 302, "Found", "<html><body>The list has moved.</body></html>",
                 {"Location: " + target + "&moved=1", "Content-Type: text/html"});
         break;
+    case TApiMode::StallNearEnd: {
+        TScriptedReply reply;
+        reply.Send("HTTP/1.1 200 OK\r\nContent-Type: application/xml\r\nContent-Length: " +
+                   QByteArray::number(xml.size()) + "\r\n\r\n" +
+                   xml.left(xml.lastIndexOf("</tracks>")));
+        reply.Stall();
+        return reply;
+    }
     case TApiMode::Oversize: {
         const qint64 size = 33 * 1024 * 1024;
         TScriptedReply reply;

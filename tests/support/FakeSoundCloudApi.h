@@ -43,6 +43,7 @@ enum class TApiMode
     RedirectLoop,     // 302 to the same address, every time
     TwoLengths,       // 200 with the list's length and a second, smaller Content-Length
     StoredLength,     // 200 with the list's length and a smaller X-Goog-Stored-Content-Length
+    StallNearEnd,     // 200 announcing the whole list, all but its closing tag sent, then silence
 };
 
 // The SoundCloud API's track lists over the test server: "/users/NAME/tracks?client_id=ID"
