@@ -50,6 +50,24 @@ bool NativeSettingsBackend::write(const QString& key, const QVariant& value)
     return m_writeError.isEmpty();
 }
 
+bool NativeSettingsBackend::writeAll(const QList<std::pair<QString, QVariant>>& values)
+{
+    m_writeError = ChangeSettingsFile([&values](QSettings& settings) {
+        for (const auto& [key, value] : values)
+            settings.setValue(key, value);
+    });
+    return m_writeError.isEmpty();
+}
+
+bool ISettingsBackend::writeAll(const QList<std::pair<QString, QVariant>>& values)
+{
+    for (const auto& [key, value] : values) {
+        if (!write(key, value))
+            return false;
+    }
+    return true;
+}
+
 QString NativeSettingsBackend::fileName() const
 {
     return d->settings.fileName();
@@ -80,9 +98,10 @@ StoredSettings ReadSettings(ISettingsBackend& store, const QString& dataDir, QSt
 QString WriteSettings(ISettingsBackend& store, const StoredSettings& s)
 {
     const int count = s.LatestTrackCount < 0 ? 0 : s.LatestTrackCount;
-    if (!store.write(kSaveToFolder, s.SaveToFolder) ||
-        !store.write(kDownloadAll, s.DownloadAllSoundFiles ? 1 : 0) ||
-        !store.write(kLatestTrackCount, count) || !store.write(kSelectLanguage, s.SelectLanguage))
+    if (!store.writeAll({{kSaveToFolder, s.SaveToFolder},
+                         {kDownloadAll, s.DownloadAllSoundFiles ? 1 : 0},
+                         {kLatestTrackCount, count},
+                         {kSelectLanguage, s.SelectLanguage}}))
         return store.writeError();
     return {};
 }

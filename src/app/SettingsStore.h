@@ -1,10 +1,12 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QVariant>
 
 #include <memory>
 #include <optional>
+#include <utility>
 
 // The stored settings of the program: "SaveToFolder", "DownloadAllSoundFiles",
 // "LatestTrackCount" and "SelectLanguage".
@@ -25,6 +27,9 @@ public:
     virtual std::optional<QString> read(const QString& key) = 0;
     // Writes one value; false when it could not be written.
     virtual bool write(const QString& key, const QVariant& value) = 0;
+    // Writes the values in their order as one change; by default one write each, the first
+    // failure ending it.
+    virtual bool writeAll(const QList<std::pair<QString, QVariant>>& values);
     // Why the last write failed.
     virtual QString writeError() const { return QStringLiteral("the settings could not be saved"); }
 };
@@ -38,6 +43,8 @@ public:
     ~NativeSettingsBackend() override;
     std::optional<QString> read(const QString& key) override;
     bool write(const QString& key, const QVariant& value) override;
+    // One replacement of the file for all of them.
+    bool writeAll(const QList<std::pair<QString, QVariant>>& values) override;
     QString writeError() const override { return m_writeError; }
     // Where the values are kept.
     QString fileName() const;
@@ -56,9 +63,8 @@ private:
 StoredSettings ReadSettings(ISettingsBackend& store, const QString& dataDir,
                             QString* note = nullptr);
 
-// Writes the values in their fixed order as 1/0 and with a negative count as 0. The first
-// failure ends the save; the values after it are not written. Returns an empty text, or
-// the store's reason for the failure.
+// Writes the values in their fixed order, as 1/0 and with a negative count as 0, as one
+// change of the store. Returns an empty text, or the store's reason for the failure.
 QString WriteSettings(ISettingsBackend& store, const StoredSettings& settings);
 
 // Copies stored settings into the process-wide ones and back.
