@@ -46,11 +46,13 @@ public:
 private:
     TScriptedReply answer(const TRecordedRequest& request);
 
-    TTestHttpServer m_server;
     mutable std::mutex m_mutex;
     TVerReply m_reply = TVerReply::Plain;
     QString m_version = QStringLiteral("2.9");
     int m_versionRequests = 0;
+    // Last, so it is destroyed first: its threads answer from the members above until
+    // it has joined them.
+    TTestHttpServer m_server;
 };
 
 } // namespace qbtest

@@ -53,12 +53,14 @@ public:
 private:
     TScriptedReply answer(const TRecordedRequest& request);
 
-    TTestHttpServer m_server;
     mutable std::mutex m_mutex;
     std::map<int, TFakeTrack> m_tracks;
     std::map<QByteArray, int> m_pageHits;
     std::map<int, int> m_streamHits;
     int m_next = 0;
+    // Last, so it is destroyed first: its threads answer from the members above until
+    // it has joined them.
+    TTestHttpServer m_server;
 };
 
 } // namespace qbtest

@@ -94,7 +94,6 @@ private:
     QString addTrackLocked(const QString& name, TFakeApiTrack track);
     QByteArray xmlLocked(const QString& name) const;
 
-    TTestHttpServer m_server;
     TFakeSoundCloud* m_pages;
     mutable std::mutex m_mutex;
     std::map<QString, TUser> m_users;
@@ -102,6 +101,9 @@ private:
     bool m_grow = false;
     qint64 m_growSize = 2048;
     int m_nextId = 1000;
+    // Last, so it is destroyed first: its threads answer from the members above until
+    // it has joined them.
+    TTestHttpServer m_server;
 };
 
 } // namespace qbtest

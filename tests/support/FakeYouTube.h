@@ -60,13 +60,15 @@ public:
 private:
     TScriptedReply answer(const TRecordedRequest& request);
 
-    TTestHttpServer m_server;
     mutable std::mutex m_mutex;
     std::map<QString, TFakeVideo> m_videos;
     int m_next = 0;
     int m_served = 0;
     int m_refused = 0;
     QString m_lastQuality;
+    // Last, so it is destroyed first: its threads answer from the members above until
+    // it has joined them.
+    TTestHttpServer m_server;
 };
 
 } // namespace qbtest

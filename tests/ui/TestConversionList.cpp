@@ -158,7 +158,10 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(job(0).t_ConvertStatus.load(), int(CONVERT_DONE), 120000);
         QCOMPARE(statusText(0), QStringLiteral("100%"));
         QCOMPARE(list().item(0).caption, QStringLiteral("Harbour Lights - YouTube_(new).mp3"));
-        QCOMPARE(mp3Files(), QStringList{QStringLiteral("Harbour Lights - YouTube_(new).mp3")});
+        // The slow download may have finished too on a loaded machine; nothing else is there.
+        QStringList outputs = mp3Files();
+        outputs.removeAll(QStringLiteral("Slow.mp3"));
+        QCOMPARE(outputs, QStringList{QStringLiteral("Harbour Lights - YouTube_(new).mp3")});
         m_win->ButtStop->trigger(); // the slow download is not needed any more
     }
 
