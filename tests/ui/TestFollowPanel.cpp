@@ -181,8 +181,10 @@ private Q_SLOTS:
 
     void cleanup()
     {
-        if (m_controller)
+        if (m_controller) {
             waitForChecks();
+            QTRY_COMPARE_WITH_TIMEOUT(m_controller->LiveWorkers(), 0, 30000);
+        }
         m_win.reset();
         m_controller.reset();
         m_data.reset();

@@ -64,6 +64,8 @@ private Q_SLOTS:
 
     void cleanup()
     {
+        // Workers use the job table: it goes only after them.
+        QTRY_COMPARE_WITH_TIMEOUT(m_controller->LiveWorkers(), 0, 30000);
         m_win.reset();
         m_controller.reset();
         qbtest::forgetWindowLayout();

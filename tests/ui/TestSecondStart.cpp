@@ -106,6 +106,9 @@ private Q_SLOTS:
 
     void cleanup()
     {
+        // The window's first showing lets jobs start: their workers use the job table, so it
+        // goes only after them.
+        QTRY_COMPARE_WITH_TIMEOUT(m_controller->LiveWorkers(), 0, 30000);
         m_activation.reset();
         m_win.reset();
         m_controller.reset();
